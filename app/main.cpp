@@ -1,0 +1,29 @@
+// Brenmira.exe: started in the game's installation folder, it completes the installation
+// from the disc, and stays only when something is still missing.
+#include <commctrl.h>
+#include <windows.h>
+
+#include "platform/win32/win32_services.h"
+#include "ui/win32/copy_files.h"
+#include "ui/win32/folyamat.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  kestovar::Win32Services services;
+  kestovar::ui::Folyamat folyamat(instance);
+  kestovar::ui::copy_files window(instance, services, folyamat);
+
+  window.Form_Load();  // the first pass; it ends the program when nothing is missing
+  window.Show();
+
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    // Tab moves between the list and the buttons, as in a dialog.
+    if (window.hwnd() != nullptr && IsDialogMessageW(window.hwnd(), &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
+}

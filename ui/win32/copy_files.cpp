@@ -1,0 +1,99 @@
+#include "ui/win32/copy_files.h"
+
+#include "ui/layout.h"
+#include "ui/win32/win32_ui.h"
+
+namespace kestovar::ui {
+namespace {
+
+using namespace main_window;
+
+constexpr wchar_t kClass[] = L"Kestovar.copy_files";
+constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
+constexpr DWORD kExStyle = WS_EX_APPWINDOW;
+constexpr int kIconId = 1;
+// Control ids stay clear of IDOK and IDCANCEL: Enter and Escape press nothing.
+enum ControlId { kHianylistaId = 100, kCdUjraId, kKilepId, kLabel1Id };
+
+}  // namespace
+
+copy_files::copy_files(HINSTANCE instance, Services& services, Folyamat& progress)
+    : services_(services), folyamat_(progress), engine_(services, progress, *this) {
+  RegisterWindowClass<copy_files>(instance, kClass, LoadIconW(instance, MAKEINTRESOURCEW(kIconId)));
+  const SIZE size = OuterSize(kClient, kStyle, kExStyle);
+  CreateWindowExW(kExStyle, kClass, Wide(kTitle), kStyle,
+                  (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2,
+                  (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2, size.cx, size.cy, nullptr, nullptr,
+                  instance, this);
+}
+
+void copy_files::CreateControls() {
+  // Created in tab order.
+  hianylista_ = CreateControl(hwnd_, L"EDIT", kHianylistaText,
+                              WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY,
+                              WS_EX_CLIENTEDGE, hianylista, kHianylistaId);
+  cd_ujra_ = CreateControl(hwnd_, L"BUTTON", kCdUjraText, WS_TABSTOP | BS_PUSHBUTTON, 0, cd_ujra,
+                           kCdUjraId);
+  kilep_ =
+      CreateControl(hwnd_, L"BUTTON", kKilepText, WS_TABSTOP | BS_PUSHBUTTON, 0, kilep, kKilepId);
+  label1_ = CreateControl(hwnd_, L"STATIC", kLabel1Text, SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, Label1,
+                          kLabel1Id);
+  focus_ = hianylista_;
+}
+
+void copy_files::Form_Load() {
+  engine_.state.szazalekStart = 0;
+  engine_.Masol();
+}
+
+void copy_files::Show() {
+  ShowWindow(hwnd_, SW_SHOWNORMAL);
+  SetForegroundWindow(hwnd_);
+  SetFocus(hianylista_);
+}
+
+void copy_files::SetText(const Text& text) { SetWindowTextW(hianylista_, Wide(text)); }
+
+void copy_files::cd_ujra_Click() { engine_.Masol(); }
+
+void copy_files::kilep_Click() {
+  services_.ShowMessage(kExitWarning, kStyleOk, Text(kExitTitle));
+  folyamat_.Unload();
+  DestroyWindow(hwnd_);
+}
+
+LRESULT copy_files::Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_CREATE:
+      hwnd_ = hwnd;
+      CreateControls();
+      WindowOpened();
+      return 0;
+    case WM_COMMAND:
+      if (HIWORD(wparam) == BN_CLICKED && LOWORD(wparam) == kCdUjraId) cd_ujra_Click();
+      if (HIWORD(wparam) == BN_CLICKED && LOWORD(wparam) == kKilepId) kilep_Click();
+      return 0;
+    case WM_CTLCOLORSTATIC: {
+      // The instruction sits on the menu colour; the read-only list keeps a text box's white.
+      const int colour = reinterpret_cast<HWND>(lparam) == label1_ ? COLOR_MENU : COLOR_WINDOW;
+      HDC dc = reinterpret_cast<HDC>(wparam);
+      SetBkColor(dc, GetSysColor(colour));
+      SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+      return reinterpret_cast<LRESULT>(GetSysColorBrush(colour));
+    }
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        if (HWND focus = GetFocus(); focus != nullptr && IsChild(hwnd, focus)) focus_ = focus;
+      } else if (focus_ != nullptr) {
+        SetFocus(focus_);
+      }
+      return 0;
+    case WM_NCDESTROY:
+      hwnd_ = nullptr;
+      WindowClosed();
+      break;
+  }
+  return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+}  // namespace kestovar::ui

@@ -1,0 +1,120 @@
+#include "ui/win32/folyamat.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/resumption.h"
+#include "ui/layout.h"
+#include "ui/win32/win32_ui.h"
+
+namespace kestovar::ui {
+namespace {
+
+using namespace progress_window;
+
+constexpr wchar_t kClass[] = L"Kestovar.Folyamat";
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;  // fixed, close button only
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;                    // dialog frame, no icon
+constexpr int kFolyId = 100;
+constexpr int kWindowUnavailable = 7;  // error number when the window cannot be created
+
+}  // namespace
+
+Folyamat::Folyamat(HINSTANCE instance) : instance_(instance) {
+  RegisterWindowClass<Folyamat>(instance, kClass, nullptr);
+}
+
+HWND Folyamat::Loaded() {
+  if (hwnd_ != nullptr) return hwnd_;
+  if (owner_ == nullptr) {
+    owner_ = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance_,
+                             nullptr);
+  }
+  tegla_width_ = static_cast<float>(tegla.width);
+  const SIZE size = OuterSize(kClient, kStyle, kExStyle);
+  CreateWindowExW(kExStyle, kClass, Wide(kTitle), kStyle, CW_USEDEFAULT, CW_USEDEFAULT, size.cx,
+                  size.cy, owner_, nullptr, instance_, this);
+  if (hwnd_ == nullptr) throw Failure{kWindowUnavailable};
+  Form_Load();
+  return hwnd_;
+}
+
+void Folyamat::Show() {
+  HWND hwnd = Loaded();
+  ShowWindow(hwnd, SW_SHOW);
+  SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  SetForegroundWindow(hwnd);
+}
+
+void Folyamat::Repaint() {
+  RedrawWindow(Loaded(), nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+void Folyamat::SetPercentText(const Text& text) {
+  Loaded();
+  SetWindowTextW(foly_, Wide(text));
+}
+
+void Folyamat::SetBarWidth(float twips) {
+  HWND hwnd = Loaded();
+  RECT old_bar = BarRect();
+  tegla_width_ = twips;
+  RECT new_bar = BarRect();
+  // Painted now by a repaint, or by whatever paints next (a message box, the event loop).
+  UnionRect(&old_bar, &old_bar, &new_bar);
+  InvalidateRect(hwnd, &old_bar, TRUE);
+}
+
+void Folyamat::Unload() {
+  if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+}
+
+RECT Folyamat::BarRect() const {
+  Box bar = tegla;
+  bar.width = static_cast<int>(std::lround(tegla_width_));
+  return PixelRect(bar);
+}
+
+void Folyamat::Paint(HDC dc) const {
+  const HGDIOBJ old_pen = SelectObject(dc, GetStockObject(DC_PEN));
+  const HGDIOBJ old_brush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+  SetDCPenColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+
+  const RECT frame = PixelRect(Shape1);
+  Rectangle(dc, frame.left, frame.top, frame.right, frame.bottom);
+
+  // Drawn after the frame: a bar wider than the frame crosses its right edge.
+  const RECT bar = BarRect();
+  if (bar.right > bar.left) {
+    SelectObject(dc, GetStockObject(DC_BRUSH));
+    SetDCBrushColor(dc, RGB(kBarColour.r, kBarColour.g, kBarColour.b));
+    Rectangle(dc, bar.left, bar.top, bar.right, bar.bottom);
+  }
+  SelectObject(dc, old_brush);
+  SelectObject(dc, old_pen);
+}
+
+LRESULT Folyamat::Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_CREATE:
+      hwnd_ = hwnd;
+      foly_ = CreateControl(hwnd, L"STATIC", kFolyText, SS_CENTER | SS_NOPREFIX, 0, foly, kFolyId);
+      WindowOpened();
+      return 0;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      Paint(BeginPaint(hwnd, &ps));
+      EndPaint(hwnd, &ps);
+      return 0;
+    }
+    case WM_NCDESTROY:
+      hwnd_ = nullptr;
+      foly_ = nullptr;
+      WindowClosed();
+      break;
+  }
+  return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+}  // namespace kestovar::ui

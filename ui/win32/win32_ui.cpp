@@ -1,0 +1,59 @@
+#include "ui/win32/win32_ui.h"
+
+namespace kestovar::ui {
+namespace {
+int open_windows = 0;
+}
+
+int ScreenDpi() {
+  static const int dpi = [] {
+    HDC screen = GetDC(nullptr);
+    const int value = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return value;
+  }();
+  return dpi;
+}
+
+RECT PixelRect(const Box& box) {
+  const int dpi = ScreenDpi();
+  return {Pixels(box.left, dpi), Pixels(box.top, dpi), Pixels(box.left + box.width, dpi),
+          Pixels(box.top + box.height, dpi)};
+}
+
+HFONT DefaultFont() {
+  static const HFONT font = [] {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    return CreateFontIndirectW(&metrics.lfMessageFont);
+  }();
+  return font;
+}
+
+SIZE OuterSize(const Size& client, DWORD style, DWORD ex_style) {
+  const int dpi = ScreenDpi();
+  RECT rect{0, 0, Pixels(client.width, dpi), Pixels(client.height, dpi)};
+  AdjustWindowRectEx(&rect, style, FALSE, ex_style);
+  return {rect.right - rect.left, rect.bottom - rect.top};
+}
+
+HWND CreateControl(HWND parent, const wchar_t* window_class, const char16_t* text, DWORD style,
+                   DWORD ex_style, const Box& box, int id) {
+  const RECT rect = PixelRect(box);
+  HWND control = CreateWindowExW(
+      ex_style, window_class, Wide(text), WS_CHILD | WS_VISIBLE | style, rect.left, rect.top,
+      rect.right - rect.left, rect.bottom - rect.top, parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+      reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont()), FALSE);
+  return control;
+}
+
+void WindowOpened() { ++open_windows; }
+
+void WindowClosed() {
+  if (--open_windows == 0) PostQuitMessage(0);
+}
+
+}  // namespace kestovar::ui

@@ -1,0 +1,61 @@
+// What both windows share on Win32: pixel conversion at the screen's DPI, the default font,
+// child-control creation from the design table, and the count of open windows.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/services.h"
+#include "ui/layout.h"
+
+namespace kestovar::ui {
+
+inline const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+inline const wchar_t* Wide(const Text& text) { return Wide(text.c_str()); }
+
+// Dots per inch of the screen (the program is DPI-aware, so this is the real one).
+int ScreenDpi();
+
+// A design box in client pixels. Edges are converted, not sizes, so neighbours stay flush at
+// any DPI; at 96 DPI every value is the design's twips / 15, rounded.
+RECT PixelRect(const Box& box);
+
+// The window's default user-interface font (the system's message font).
+HFONT DefaultFont();
+
+// The outer size of a window whose client area is `client` twips.
+SIZE OuterSize(const Size& client, DWORD style, DWORD ex_style);
+
+HWND CreateControl(HWND parent, const wchar_t* window_class, const char16_t* text, DWORD style,
+                   DWORD ex_style, const Box& box, int id);
+
+// The window procedure of every window class: forwards to Window::Handle of the object that
+// was passed as the creation parameter.
+template <class Window>
+LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* window = reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  return window != nullptr ? window->Handle(hwnd, message, wparam, lparam)
+                           : DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+template <class Window>
+void RegisterWindowClass(HINSTANCE instance, const wchar_t* name, HICON icon) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = WindowProcedure<Window>;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = name;
+  wc.hIcon = icon;
+  RegisterClassExW(&wc);
+}
+
+// The program ends when its last window has closed.
+void WindowOpened();
+void WindowClosed();
+
+}  // namespace kestovar::ui

@@ -1,7 +1,8 @@
 // Brenmira.exe: started in the game's installation folder, it completes the installation
 // from the disc, and stays only when something is still missing.
-#include <commctrl.h>
 #include <windows.h>
+// after windows.h
+#include <commctrl.h>
 
 #include "platform/win32/win32_services.h"
 #include "ui/win32/copy_files.h"

@@ -1,0 +1,217 @@
+#include "platform/win32/win32_services.h"
+
+#include <string>
+#include <string_view>
+
+#include "platform/resumption.h"
+
+namespace kestovar {
+namespace {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 on both sides of the boundary");
+
+constexpr wchar_t kProgramTitle[] = L"Kestovar";
+
+// System error -> error number, for every service. The copy engine tells only 52 apart (a
+// drive it cannot read: its files get no progress step), so 52 is kept for exactly that.
+//
+//   52  device unavailable: drive not ready (a CD-ROM drive with no disc), no or unreadable
+//       media, no such drive, a network drive gone; a name that cannot be read (bad syntax)
+//   53  file not found
+//   57  device I/O error: CRC, seek, sector, read or write fault (a scratched disc)
+//   61  disk full
+//   67  too many files open
+//   70  permission denied: access denied, write-protected, sharing or lock violation
+//   75  path/file access error: exists already; and anything else, also no reason given
+//   76  path not found
+//    7  out of memory
+struct ErrorRow {
+  DWORD system_error;
+  int number;
+};
+// clang-format off
+constexpr ErrorRow kErrorTable[] = {
+    {ERROR_NOT_READY, 52}, {ERROR_NO_MEDIA_IN_DRIVE, 52}, {ERROR_MEDIA_CHANGED, 52},
+    {ERROR_UNRECOGNIZED_MEDIA, 52}, {ERROR_UNRECOGNIZED_VOLUME, 52}, {ERROR_NOT_DOS_DISK, 52},
+    {ERROR_WRONG_DISK, 52}, {ERROR_INVALID_DRIVE, 52}, {ERROR_DEV_NOT_EXIST, 52},
+    {ERROR_BAD_NETPATH, 52}, {ERROR_BAD_NET_NAME, 52},
+    {ERROR_INVALID_NAME, 52}, {ERROR_BAD_PATHNAME, 52}, {ERROR_FILENAME_EXCED_RANGE, 52},
+    {ERROR_FILE_NOT_FOUND, 53}, {ERROR_NO_MORE_FILES, 53},
+    {ERROR_CRC, 57}, {ERROR_SEEK, 57}, {ERROR_SECTOR_NOT_FOUND, 57}, {ERROR_READ_FAULT, 57},
+    {ERROR_WRITE_FAULT, 57}, {ERROR_GEN_FAILURE, 57}, {ERROR_IO_DEVICE, 57},
+    {ERROR_DISK_FULL, 61}, {ERROR_HANDLE_DISK_FULL, 61},
+    {ERROR_TOO_MANY_OPEN_FILES, 67},
+    {ERROR_ACCESS_DENIED, 70}, {ERROR_WRITE_PROTECT, 70}, {ERROR_SHARING_VIOLATION, 70},
+    {ERROR_LOCK_VIOLATION, 70},
+    {ERROR_FILE_EXISTS, 75}, {ERROR_ALREADY_EXISTS, 75},
+    {ERROR_PATH_NOT_FOUND, 76},
+    {ERROR_NOT_ENOUGH_MEMORY, 7}, {ERROR_OUTOFMEMORY, 7},
+};
+// clang-format on
+constexpr int kOtherFailure = 75;
+
+const wchar_t* Wide(const Text& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+
+Text FromWide(const wchar_t* text) { return Text(reinterpret_cast<const char16_t*>(text)); }
+
+[[noreturn]] void Fail(DWORD system_error) { throw Failure{ErrorNumber(system_error)}; }
+[[noreturn]] void FailWithLastError() { Fail(GetLastError()); }
+
+// What the listing takes for "nothing matches" rather than a failure.
+bool NothingThere(DWORD system_error) {
+  return system_error == ERROR_FILE_NOT_FOUND || system_error == ERROR_PATH_NOT_FOUND ||
+         system_error == ERROR_NO_MORE_FILES;
+}
+
+bool Matches(const WIN32_FIND_DATAW& entry, int attributes) {
+  const DWORD found = entry.dwFileAttributes;
+  if (found & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) return false;
+  if (found & FILE_ATTRIBUTE_DIRECTORY) {
+    const std::wstring_view name = entry.cFileName;
+    return (attributes & kWithFolders) != 0 && name != L"." && name != L"..";
+  }
+  return true;
+}
+
+// Beside the destination, so that the final rename stays on one volume and cannot half happen.
+Text TemporaryName(const Text& destination, unsigned attempt) {
+  const std::wstring tag =
+      L".kestovar-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(attempt);
+  return destination + Text(reinterpret_cast<const char16_t*>(tag.c_str())) + u".tmp";
+}
+
+// A temporary copy that will not be used: removed even when it came out read-only.
+void Discard(const Text& temporary) {
+  SetFileAttributesW(Wide(temporary), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(Wide(temporary));
+}
+
+}  // namespace
+
+int ErrorNumber(DWORD system_error) {
+  for (const ErrorRow& row : kErrorTable) {
+    if (row.system_error == system_error) return row.number;
+  }
+  return kOtherFailure;
+}
+
+DWORD CALLBACK KeepAliveDuringCopy(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER,
+                                   DWORD, DWORD, HANDLE, HANDLE, LPVOID) {
+  // Looking at the queue is enough for Windows not to mark the windows "Not Responding" while
+  // a slow disc is read. Nothing is removed or dispatched, so no input reaches them mid-pass.
+  MSG message;
+  PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+  return PROGRESS_CONTINUE;
+}
+
+Text Win32Services::CurrentDirectory() {
+  for (;;) {
+    const DWORD needed = GetCurrentDirectoryW(0, nullptr);  // with the closing NUL
+    if (needed == 0) FailWithLastError();
+    std::wstring buffer(needed, L'\0');
+    const DWORD written = GetCurrentDirectoryW(needed, buffer.data());
+    if (written == 0) FailWithLastError();
+    if (written < needed) return FromWide(buffer.c_str());
+    // It changed in between and grew: ask again.
+  }
+}
+
+Text Win32Services::Dir(const Text& path, int attributes) {
+  Text pattern = path;
+  // A folder given with its separator is listed, as the classic listing does.
+  if (!pattern.empty() && (pattern.back() == u'\\' || pattern.back() == u'/')) pattern += u'*';
+
+  WIN32_FIND_DATAW entry;
+  const HANDLE search =
+      FindFirstFileExW(Wide(pattern), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
+  if (search == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (NothingThere(error)) return Text();
+    Fail(error);
+  }
+  Text name;
+  DWORD error = ERROR_SUCCESS;
+  for (;;) {
+    if (Matches(entry, attributes)) {
+      name = FromWide(entry.cFileName);
+      break;
+    }
+    if (!FindNextFileW(search, &entry)) {
+      error = GetLastError();
+      break;
+    }
+  }
+  FindClose(search);
+  if (error != ERROR_SUCCESS && !NothingThere(error)) Fail(error);
+  return name;
+}
+
+void Win32Services::FileCopy(const Text& source, const Text& destination) {
+  // The copy is made under a temporary name and renamed over the destination only when it is
+  // complete, so a copy cut short (disc taken out, read error, full disk) leaves the old file,
+  // or nothing, and no part of a file.
+  Text temporary;
+  for (unsigned attempt = 0;; ++attempt) {
+    temporary = TemporaryName(destination, attempt);
+    if (CopyFileExW(Wide(source), Wide(temporary), KeepAliveDuringCopy, nullptr, nullptr,
+                    COPY_FILE_FAIL_IF_EXISTS)) {
+      break;
+    }
+    const DWORD error = GetLastError();
+    // Left by a copy that was killed: not ours to remove; take the next name.
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
+      if (attempt < 8) continue;
+      Fail(error);
+    }
+    Discard(temporary);  // a partial copy, where the system leaves one
+    Fail(error);
+  }
+
+  // Files on a disc are read-only; the installed copy must not be, or the next pass could not
+  // replace it.
+  const DWORD attributes = GetFileAttributesW(Wide(temporary));
+  const DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
+  const bool installed =
+      attributes != INVALID_FILE_ATTRIBUTES &&
+      (writable == attributes ||
+       SetFileAttributesW(Wide(temporary), writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL)) &&
+      MoveFileExW(Wide(temporary), Wide(destination), MOVEFILE_REPLACE_EXISTING);
+  if (!installed) {
+    const DWORD error = GetLastError();
+    Discard(temporary);
+    Fail(error);
+  }
+}
+
+void Win32Services::MakeDirectory(const Text& path) {
+  if (!CreateDirectoryW(Wide(path), nullptr)) FailWithLastError();
+}
+
+std::uint32_t Win32Services::GetLogicalDriveStringsA(std::uint32_t size, char* buffer) {
+  return ::GetLogicalDriveStringsA(size, buffer);
+}
+
+std::uint32_t Win32Services::GetDriveTypeA(const char* root) { return ::GetDriveTypeA(root); }
+
+int Win32Services::ShowMessage(const Text& text, int style, const std::optional<Text>& title) {
+  // Task-modal: while it is open no window of the program takes input, so no second pass
+  // can start from a button.
+  const int button = MessageBoxW(nullptr, Wide(text), title ? Wide(*title) : kProgramTitle,
+                                 static_cast<UINT>(style) | MB_TASKMODAL);
+  if (button == 0) FailWithLastError();
+  return button;
+}
+
+void Win32Services::End() { ExitProcess(0); }
+
+Text Win32Services::DecimalSeparator() {
+  const int needed = GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, nullptr, 0);
+  if (needed == 0) FailWithLastError();
+  std::wstring buffer(needed, L'\0');
+  if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buffer.data(), needed) == 0) {
+    FailWithLastError();
+  }
+  return FromWide(buffer.c_str());
+}
+
+}  // namespace kestovar

@@ -1,0 +1,35 @@
+// The platform services on Windows: kernel32 and user32, in UTF-16 ("W" calls) except the two
+// 8-bit drive queries. Every failure is a Failure carrying ErrorNumber(GetLastError()).
+#pragma once
+
+#include <windows.h>
+
+#include "platform/services.h"
+
+namespace kestovar {
+
+// The error number a failing system call carries; the table is in win32_services.cpp.
+// Never 0: a failure must always read as one.
+int ErrorNumber(DWORD system_error);
+
+// The progress routine of FileCopy: lets Windows see the thread alive during a long copy, and
+// dispatches no input to our windows.
+DWORD CALLBACK KeepAliveDuringCopy(LARGE_INTEGER total, LARGE_INTEGER copied,
+                                   LARGE_INTEGER stream_total, LARGE_INTEGER stream_copied,
+                                   DWORD stream, DWORD reason, HANDLE source, HANDLE destination,
+                                   LPVOID context);
+
+class Win32Services : public Services {
+ public:
+  Text CurrentDirectory() override;
+  Text Dir(const Text& path, int attributes) override;
+  void FileCopy(const Text& source, const Text& destination) override;
+  void MakeDirectory(const Text& path) override;
+  std::uint32_t GetLogicalDriveStringsA(std::uint32_t size, char* buffer) override;
+  std::uint32_t GetDriveTypeA(const char* root) override;
+  int ShowMessage(const Text& text, int style, const std::optional<Text>& title) override;
+  [[noreturn]] void End() override;
+  Text DecimalSeparator() override;
+};
+
+}  // namespace kestovar

@@ -8,3 +8,9 @@ need cmake make g++ libgtest-dev libgmock-dev
 cmake --preset native
 cmake --build --preset native
 ctest --preset native
+
+# The Windows program and its Win32 tests, cross-built and run under Wine.
+need g++-mingw-w64-i686 googletest wine wine32:i386 xvfb
+cmake --preset win32
+cmake --build --preset win32
+tools/win32_service_tests.sh build/win32/tests/win32/win32_service_tests.exe

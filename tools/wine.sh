@@ -34,6 +34,7 @@ wine_setup() {
     { wine_log "could not make a Wine prefix"; return 1; }
   WINEPREFIX="$WINE_TEMPLATE" timeout 30 wineserver -k 2>/dev/null || true
   WINEPREFIX="$WINE_TEMPLATE" timeout 30 wineserver -w 2>/dev/null || true
+  wine_stop_leftovers "$WINE_TEMPLATE"
   # No window manager on the display: Wine draws the frames and title bars itself.
   printf '\n[Software\\\\Wine\\\\X11 Driver]\n"Decorated"="N"\n"Managed"="N"\n' \
     >>"$WINE_TEMPLATE/user.reg"
@@ -101,10 +102,28 @@ wine_run_file_limited() {
   )
 }
 
+# Wine processes of our prefixes that outlived their server (a service wineboot started late
+# has been seen to): found by their WINEPREFIX, stopped by their process id.
+wine_stop_leftovers() {
+  local prefix=$1 pids=() environ pid
+  for environ in /proc/[0-9]*/environ; do
+    pid=${environ#/proc/}
+    pid=${pid%/environ}
+    [ "$pid" != "$$" ] && [ "$pid" != "$BASHPID" ] || continue
+    { tr '\0' '\n' <"$environ"; } 2>/dev/null | grep -qF "WINEPREFIX=$prefix" && pids+=("$pid")
+  done
+  [ ${#pids[@]} -gt 0 ] || return 0
+  wine_log "stopping leftover Wine processes ${pids[*]}"
+  kill "${pids[@]}" 2>/dev/null || true
+  sleep 0.5
+  kill -KILL "${pids[@]}" 2>/dev/null || true
+}
+
 wine_end_scenario() {
   [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ] || return 0
   timeout 30 wineserver -k 2>/dev/null || true
   timeout 30 wineserver -w 2>/dev/null || true
+  wine_stop_leftovers "$WINEPREFIX"
   case "$WINEPREFIX" in "$WINE_RUN_DIR"/*) rm -rf "$WINEPREFIX" ;; esac
   unset WINEPREFIX
 }
@@ -117,6 +136,7 @@ wine_teardown() {
     WINE_XVFB_PID=""
   fi
   if [ -n "$WINE_RUN_DIR" ]; then
+    wine_stop_leftovers "$WINE_RUN_DIR/"
     rm -rf "$WINE_RUN_DIR"
     WINE_RUN_DIR=""
   fi

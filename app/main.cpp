@@ -4,9 +4,17 @@
 // after windows.h
 #include <commctrl.h>
 
+#include <cstdlib>
+
 #include "platform/win32/win32_services.h"
 #include "ui/win32/copy_files.h"
 #include "ui/win32/folyamat.h"
+
+// A GUI program has no console for the library's verbose "terminate called..." message, and
+// its demangler is the largest thing it would link in. No exception is meant to get this far.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};

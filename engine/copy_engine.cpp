@@ -2,19 +2,14 @@
 
 #include <cstdlib>
 #include <optional>
-#include <string>
 
 #include "engine/probes.h"
 #include "engine/texts.h"
 #include "platform/checked16.h"
+#include "platform/decimal.h"
 
 namespace kestovar {
 namespace {
-
-Text DecimalDigits(std::int32_t value) {
-  const std::string digits = std::to_string(value);
-  return Text(digits.begin(), digits.end());
-}
 
 // Drive roots are plain ASCII ("D:\"), one character for one.
 std::string Narrow(const Text& text) { return std::string(text.begin(), text.end()); }

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/decimal.h"
 #include "platform/resumption.h"
 
 namespace kestovar {
@@ -75,9 +76,8 @@ bool Matches(const WIN32_FIND_DATAW& entry, int attributes) {
 
 // Beside the destination, so that the final rename stays on one volume and cannot half happen.
 Text TemporaryName(const Text& destination, unsigned attempt) {
-  const std::wstring tag =
-      L".kestovar-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(attempt);
-  return destination + Text(reinterpret_cast<const char16_t*>(tag.c_str())) + u".tmp";
+  return destination + u".kestovar-" + DecimalDigits(GetCurrentProcessId()) + u'-' +
+         DecimalDigits(attempt) + u".tmp";
 }
 
 // A temporary copy that will not be used: removed even when it came out read-only.

@@ -1,5 +1,7 @@
 #include "ui/win32/copy_files.h"
 
+#include <commctrl.h>
+
 #include "ui/layout.h"
 #include "ui/win32/win32_ui.h"
 
@@ -14,6 +16,20 @@ constexpr DWORD kExStyle = WS_EX_APPWINDOW;
 constexpr int kIconId = 1;
 // Control ids stay clear of IDOK and IDCANCEL: Enter and Escape press nothing.
 enum ControlId { kHianylistaId = 100, kCdUjraId, kKilepId, kLabel1Id };
+
+// A multi-line text box keeps Tab for itself and closes its window on Escape. The list hands
+// Tab on to the buttons, and Escape does nothing: the window has no cancel button.
+LRESULT CALLBACK ListKeys(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                          DWORD_PTR) {
+  LRESULT code = DefSubclassProc(hwnd, message, wparam, lparam);
+  if (message == WM_GETDLGCODE && lparam != 0) {
+    const auto* key = reinterpret_cast<const MSG*>(lparam);
+    if (key->message == WM_KEYDOWN && (key->wParam == VK_TAB || key->wParam == VK_ESCAPE)) {
+      code &= ~DLGC_WANTALLKEYS;
+    }
+  }
+  return code;
+}
 
 }  // namespace
 
@@ -32,6 +48,7 @@ void copy_files::CreateControls() {
   hianylista_ = CreateControl(hwnd_, L"EDIT", kHianylistaText,
                               WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY,
                               WS_EX_CLIENTEDGE, hianylista, kHianylistaId);
+  SetWindowSubclass(hianylista_, ListKeys, 0, 0);
   cd_ujra_ = CreateControl(hwnd_, L"BUTTON", kCdUjraText, WS_TABSTOP | BS_PUSHBUTTON, 0, cd_ujra,
                            kCdUjraId);
   kilep_ =

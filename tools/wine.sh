@@ -2,6 +2,8 @@
 # Xvfb per run, a throw-away copy of the template per scenario, drive letters mapped to folders.
 #
 #   wine_setup                      template prefix and display; removed again on exit
+#   wine_setup_desktop              the template only, for the desktop on $DISPLAY (its own
+#                                   window manager frames Wine's windows)
 #   wine_scenario NAME              fresh prefix copied from the template (only C: mapped)
 #   wine_drive LETTER DIR [TYPE]    maps LETTER: to DIR; TYPE cdrom, hd, floppy or network.
 #                                   A CD-ROM letter on a missing DIR is a drive with no disc.
@@ -26,6 +28,16 @@ export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko prompts
 wine_log() { echo "wine.sh: $*" >&2; }
 
 wine_setup() {
+  wine_make_template || return 1
+  # No window manager on the display: Wine draws the frames and title bars itself.
+  printf '\n[Software\\\\Wine\\\\X11 Driver]\n"Decorated"="N"\n"Managed"="N"\n' \
+    >>"$WINE_TEMPLATE/user.reg"
+  wine_start_display
+}
+
+wine_setup_desktop() { wine_make_template; }
+
+wine_make_template() {
   local started=$SECONDS
   WINE_RUN_DIR=$(mktemp -d /tmp/kestovar-wine.XXXXXX)
   trap wine_teardown EXIT
@@ -35,11 +47,12 @@ wine_setup() {
   WINEPREFIX="$WINE_TEMPLATE" timeout 30 wineserver -k 2>/dev/null || true
   WINEPREFIX="$WINE_TEMPLATE" timeout 30 wineserver -w 2>/dev/null || true
   wine_stop_leftovers "$WINE_TEMPLATE"
-  # No window manager on the display: Wine draws the frames and title bars itself.
-  printf '\n[Software\\\\Wine\\\\X11 Driver]\n"Decorated"="N"\n"Managed"="N"\n' \
-    >>"$WINE_TEMPLATE/user.reg"
+  # Wine's own fonts (fonts-wine): Debian's Wine does not look for them where the package puts
+  # them. Without Marlett the title bar buttons show as letters; Tahoma is the dialog font.
+  if [ -d /usr/share/wine/fonts ]; then
+    ln -sf /usr/share/wine/fonts/* "$WINE_TEMPLATE/drive_c/windows/Fonts/"
+  fi
   wine_log "template prefix ready in $((SECONDS - started)) s"
-  wine_start_display
 }
 
 # One Xvfb for the whole run, on a free display number, never outliving the run by much.

@@ -14,3 +14,7 @@ need g++-mingw-w64-i686 googletest wine wine32:i386 xvfb
 cmake --preset win32
 cmake --build --preset win32
 tools/win32_service_tests.sh build/win32/tests/win32/win32_service_tests.exe
+
+# Brenmira.exe end to end: the real exe under Wine and Xvfb, driven as a user drives it.
+need xdotool imagemagick fonts-wine
+tools/e2e.sh

@@ -5,7 +5,7 @@
 # in build/e2e-artifacts/<test>/.
 #   tools/e2e.sh [PATTERN]    only the scenarios whose test name matches PATTERN (grep -E)
 # Tests build/win32/app/Brenmira.exe (cmake --preset win32 && cmake --build --preset win32), or
-# the exe that $BRENMIRA_EXE names.
+# the exe that $BRENMIRA_EXE names. E2E_WINEDEBUG sets Wine's debug channels (e.g. +event).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/wine.sh

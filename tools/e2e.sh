@@ -58,14 +58,15 @@ scenario() {
   mkdir -p "$here" "$artifacts/$test"
   cp "$program" "$here/Brenmira.exe"
   cp build/e2e/e2e_tests.exe "$here/"
-  local code=0
+  local code=0 result=passed
   KESTOVAR_E2E_DISC="${disc^^}:\\" KESTOVAR_E2E_DISC_FOLDER="$WINEPREFIX/drives/$disc" \
     KESTOVAR_E2E_SPARE="$spare" KESTOVAR_E2E_SHOTS="$artifacts/$test" \
-    WINEDEBUG=${E2E_WINEDEBUG:--all} wine_run "$here" 240 "$here/e2e_tests.exe" --gtest_filter="$test" --gtest_color=no ||
+    WINEDEBUG=${E2E_WINEDEBUG:--all} \
+    wine_run "$here" 240 "$here/e2e_tests.exe" --gtest_filter="$test" --gtest_color=no ||
     code=$?
   wine_end_scenario
-  if [ "$code" -eq 0 ]; then passed=$((passed + 1)); else failed+=("$test"); fi
-  echo "e2e: $test: $([ "$code" -eq 0 ] && echo passed || echo "FAILED ($code)") in $((SECONDS - begun)) s"
+  if [ "$code" -eq 0 ]; then passed=$((passed + 1)); else failed+=("$test") result="FAILED ($code)"; fi
+  echo "e2e: $test: $result in $((SECONDS - begun)) s"
 }
 
 # A machine with every drive letter: floppies without a disk, fixed and network disks,

@@ -255,7 +255,7 @@ void Settle() {
         return RunHostCommand(L"xdotool getwindowfocus getwindowname", &focused) == 0 &&
                focused == title;
       },
-      2);
+      1);
   // The first round trip lets the program go idle, which reads the pending X events first.
   for (int trip = 0; trip < 2; ++trip) {
     SendMessageTimeoutW(foreground, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kReplyMs, nullptr);

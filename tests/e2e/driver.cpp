@@ -286,7 +286,19 @@ void Click(HWND button, bool taken) {
 
 void CloseByTitleBar(HWND window) { PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
+// Windows that are waiting for input finish painting first: a message box draws its text a
+// moment after it appears. A window busy in a pass is left as it is (it does not answer).
+BOOL CALLBACK FinishPainting(HWND window, LPARAM) {
+  DWORD_PTR ignored;
+  if (IsWindowVisible(window) &&
+      SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 500, &ignored)) {
+    RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  }
+  return TRUE;
+}
+
 Screen Screen::Take(const std::string& name) {
+  EnumWindows(FinishPainting, 0);
   static int count = 0;
   char number[8];
   std::snprintf(number, sizeof number, "%02d-", ++count);

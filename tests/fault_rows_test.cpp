@@ -37,7 +37,7 @@ class FaultingMachine : public FakeMachine {
   int copied_ = 0;
 };
 
-class MidPassFault : public ::testing::Test {
+class MidPassFault : public PassTestOn<FaultingMachine> {
  protected:
   MidPassFault() {
     machine.AddDrive('C', 3);
@@ -45,21 +45,6 @@ class MidPassFault : public ::testing::Test {
     machine.PutDisc('D');
     // An older copy of one late file is installed already.
     machine.Install({kOldCopy.disc_relative});
-  }
-  bool Pass() {
-    try {
-      engine.Masol();
-    } catch (const ProgramEnded&) {
-      return true;
-    }
-    return false;
-  }
-  std::vector<std::string> Lines(std::string_view prefix) const {
-    std::vector<std::string> lines;
-    for (const std::string& line : machine.journal) {
-      if (line.starts_with(prefix)) lines.push_back(line.substr(prefix.size()));
-    }
-    return lines;
   }
   std::string Installed(const CatalogueEntry& entry) const {
     std::ifstream in(machine.Host(InstallPath(machine.current_directory, entry)));
@@ -87,10 +72,6 @@ class MidPassFault : public ::testing::Test {
 
   static constexpr std::size_t kOldIndex = 29;  // FMV\LOGO.RPL
   static constexpr const CatalogueEntry& kOldCopy = kCatalogue[kOldIndex];
-  FaultingMachine machine;
-  RecordingProgress progress{machine.journal};
-  RecordingList list{machine.journal};
-  CopyEngine engine{machine, progress, list};
 };
 
 // The progress text after n steps, as the pass writes it.

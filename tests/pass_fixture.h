@@ -1,4 +1,5 @@
-// A machine, the two recorded displays and the engine, ready for a pass.
+// A machine (the double, or one derived from it), the two recorded displays and the engine,
+// ready for a pass.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,7 +14,8 @@
 
 namespace kestovar::testing {
 
-class PassTest : public ::testing::Test {
+template <class Machine>
+class PassTestOn : public ::testing::Test {
  protected:
   // Runs one pass; true when it ended the program.
   bool Pass() {
@@ -50,11 +52,13 @@ class PassTest : public ::testing::Test {
     return widths;
   }
 
-  FakeMachine machine;
+  Machine machine;
   RecordingProgress progress{machine.journal};
   RecordingList list{machine.journal};
   CopyEngine engine{machine, progress, list};
 };
+
+using PassTest = PassTestOn<FakeMachine>;
 
 inline constexpr char kSuccessBox[] =
     "box 0 Sikeres másolás! Minden fájl sikeresen felmásolva a CD-ről!";

@@ -14,6 +14,7 @@
 #include "engine/catalogue.h"
 #include "engine/displays.h"
 #include "platform/services.h"
+#include "tests/program_end.h"
 
 namespace kestovar::testing {
 
@@ -21,9 +22,6 @@ namespace fs = std::filesystem;
 
 std::string Utf8(const Text& text);
 Text Utf16(const std::string& utf8);
-
-// Thrown by End(), so that a test sees the program end without ending itself.
-struct ProgramEnded {};
 
 class FakeMachine : public Services {
  public:

@@ -17,15 +17,7 @@ namespace kestovar::testing {
 template <class Machine>
 class PassTestOn : public ::testing::Test {
  protected:
-  // Runs one pass; true when it ended the program.
-  bool Pass() {
-    try {
-      engine.Masol();
-    } catch (const ProgramEnded&) {
-      return true;
-    }
-    return false;
-  }
+  bool Pass() { return PassEndsTheProgram(engine); }
 
   // The journal lines that start with prefix, without it.
   std::vector<std::string> Lines(std::string_view prefix) const {

@@ -4,12 +4,11 @@
 // left beside it.
 #include "engine/copy_engine.h"
 #include "engine/texts.h"
+#include "tests/program_end.h"
 #include "tests/win32/test_support.h"
 
 namespace kestovar::testing {
 namespace {
-
-struct ProgramEnded {};
 
 // The real services, but message boxes are recorded rather than waiting for a user, and the
 // end of the program is seen rather than happening.
@@ -49,14 +48,6 @@ class InstalledFileNotReplaceable : public Scratch {
     SetCurrentDirectoryW(saved_);
     Scratch::TearDown();
   }
-  bool PassEndedTheProgram() {
-    try {
-      engine.Masol();
-    } catch (const ProgramEnded&) {
-      return true;
-    }
-    return false;
-  }
 
   Unattended machine;
   LastPercentage progress;
@@ -74,7 +65,7 @@ TEST_F(InstalledFileNotReplaceable, PassReportsTheRestAndLeavesTheOldFileWhole) 
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
 
-  const bool ended = PassEndedTheProgram();
+  const bool ended = PassEndsTheProgram(engine);
   CloseHandle(held);
 
   EXPECT_FALSE(ended);
@@ -92,7 +83,7 @@ TEST_F(InstalledFileNotReplaceable, PassReportsTheRestAndLeavesTheOldFileWhole) 
   EXPECT_EQ(Names(folder), (std::set<std::wstring>{L"DATA", L"FMV"}));
 
   // Once the other program lets go, the next pass replaces it.
-  EXPECT_FALSE(PassEndedTheProgram());
+  EXPECT_FALSE(PassEndsTheProgram(engine));
   EXPECT_EQ(Read(installed), Read(L"D:\\DATA\\TITLE.TR2"));
   EXPECT_EQ(Names(folder / L"DATA"), std::set<std::wstring>{L"TITLE.TR2"});
 }

@@ -9,6 +9,11 @@ cmake --preset native
 cmake --build --preset native
 ctest --preset native
 
+# The benchmark's native programs are built, not run: it stays in step with the engine.
+need libx11-dev
+cmake -S bench -B build/bench -DCMAKE_BUILD_TYPE=Release
+cmake --build build/bench -j2
+
 # The Windows program and its Win32 tests, cross-built and run under Wine.
 need g++-mingw-w64-i686 googletest wine wine32:i386 xvfb
 cmake --preset win32

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Makes the release from a commit (default HEAD):
+#   tools/release.sh [COMMIT]
+# It exports the committed tree with `git archive` into a fresh temporary folder, so uncommitted
+# changes never reach a release, and builds Brenmira.exe there: the win32 preset, MinSizeRel,
+# stripped. Into build/release/ go Brenmira.exe, SHA256SUMS (`sha256sum -c SHA256SUMS` checks
+# it) and Kestovar-VERSION.zip holding both, VERSION being the .rc's ProductVersion.
+# The same commit gives the same bytes in any folder, at any time: the exe carries no link time
+# stamp and no folder name (see CMakeLists.txt), and the zip's two files carry the commit's
+# time, in a fixed order and mode, with no extra attributes.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source tools/need.sh
+need git cmake make g++-mingw-w64-i686 googletest zip
+
+commit=$(git rev-parse --verify "${1:-HEAD}^{commit}")
+epoch=$(git log -1 --format=%ct "$commit")
+export SOURCE_DATE_EPOCH=$epoch TZ=UTC LC_ALL=C
+umask 022
+if [ "${1:-HEAD}" = HEAD ] && [ -n "$(git status --porcelain --untracked-files=no)" ]; then
+  echo "Note: the working tree has uncommitted changes; they are not in the release."
+fi
+
+work=$(mktemp -d /tmp/kestovar-release.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+git archive --format=tar "$commit" | tar -x -C "$work"
+version=$(sed -n 's/.*VALUE "ProductVersion", "\([^"]*\)".*/\1/p' "$work/app/brenmira.rc")
+[ -n "$version" ] || { echo "error: no ProductVersion in app/brenmira.rc" >&2; exit 1; }
+
+echo "Building Brenmira.exe $version from $(git log -1 --format='%h (%ci)' "$commit")"
+if ! (cd "$work" && cmake --preset win32 -DCMAKE_BUILD_TYPE=MinSizeRel &&
+  cmake --build --preset win32 --target Brenmira) >"$work/build.log" 2>&1; then
+  cat "$work/build.log" >&2
+  echo "error: the build failed" >&2
+  exit 1
+fi
+
+out=build/release
+zipname="Kestovar-$version.zip"
+rm -rf "$out" && mkdir -p "$out"
+install -m 0755 "$work/build/win32/app/Brenmira.exe" "$out/Brenmira.exe"
+(cd "$out" && sha256sum Brenmira.exe >SHA256SUMS && chmod 0644 SHA256SUMS)
+touch -d "@$epoch" "$out/Brenmira.exe" "$out/SHA256SUMS"
+(cd "$out" && zip -q -X -D "$zipname" Brenmira.exe SHA256SUMS && touch -d "@$epoch" "$zipname")
+(cd "$out" && sha256sum -c --quiet SHA256SUMS)
+
+# What a user's Windows sees: the PE header's time stamp (offset 8 after the "PE" signature,
+# whose place is at 0x3c) and the DLLs it imports, all of them Windows' own.
+exe="$out/Brenmira.exe"
+header=$(od -An -tu4 -j 60 -N4 "$exe" | tr -d ' ')
+stamp=$(od -An -tu4 -j $((header + 8)) -N4 "$exe" | tr -d ' ')
+dlls=$(i686-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print $3}' | paste -sd' ')
+echo "PE time stamp: $stamp; imports: $dlls"
+echo "In $out/:"
+(cd "$out" && sha256sum Brenmira.exe "$zipname" | sed 's/^/  /')

@@ -1,9 +1,9 @@
 #include "platform/win32/win32_services.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
-#include "platform/decimal.h"
 #include "platform/resumption.h"
 
 namespace kestovar {
@@ -58,10 +58,21 @@ Text FromWide(const wchar_t* text) { return Text(reinterpret_cast<const char16_t
 [[noreturn]] void Fail(DWORD system_error) { throw Failure{ErrorNumber(system_error)}; }
 [[noreturn]] void FailWithLastError() { Fail(GetLastError()); }
 
-// What the listing takes for "nothing matches" rather than a failure.
-bool NothingThere(DWORD system_error) {
+// Whether the folder part of the path is an ordinary file.
+bool InAFile(const Text& path) {
+  const std::size_t separator = path.find_last_of(u'\\');
+  if (separator == Text::npos) return false;
+  const DWORD attributes = GetFileAttributesW(Wide(path.substr(0, separator)));
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// What the listing takes for "nothing matches" rather than a failure. A search whose folder is
+// an ordinary file finds nothing too: Windows says so with ERROR_DIRECTORY, Wine with
+// ERROR_INVALID_NAME, which otherwise stands for a name the file system rejects.
+bool NothingThere(DWORD system_error, const Text& path) {
   return system_error == ERROR_FILE_NOT_FOUND || system_error == ERROR_PATH_NOT_FOUND ||
-         system_error == ERROR_NO_MORE_FILES;
+         system_error == ERROR_NO_MORE_FILES || system_error == ERROR_DIRECTORY ||
+         (system_error == ERROR_INVALID_NAME && InAFile(path));
 }
 
 bool Matches(const WIN32_FIND_DATAW& entry, int attributes) {
@@ -74,10 +85,16 @@ bool Matches(const WIN32_FIND_DATAW& entry, int attributes) {
   return true;
 }
 
-// Beside the destination, so that the final rename stays on one volume and cannot half happen.
+// "ASSAULT.TR2" is copied as "ASSAULT.~00", or "ASSAULT.~01" when that name is taken, and so
+// on: beside the destination, so that the final rename stays on one volume, and no longer than
+// it, so that a folder deep enough to hold the destination holds the temporary copy too.
+constexpr unsigned kTemporaryNames = 256;
 Text TemporaryName(const Text& destination, unsigned attempt) {
-  return destination + u".kestovar-" + DecimalDigits(GetCurrentProcessId()) + u'-' +
-         DecimalDigits(attempt) + u".tmp";
+  constexpr char16_t kHex[] = u"0123456789ABCDEF";
+  const std::size_t name = destination.find_last_of(u'\\') + 1;
+  const std::size_t replaced = std::min<std::size_t>(3, destination.size() - name);
+  return destination.substr(0, destination.size() - replaced) + u'~' + kHex[attempt / 16 % 16] +
+         kHex[attempt % 16];
 }
 
 // A temporary copy that will not be used: removed even when it came out read-only.
@@ -126,7 +143,7 @@ Text Win32Services::Dir(const Text& path, int attributes) {
       FindFirstFileExW(Wide(pattern), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
   if (search == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
-    if (NothingThere(error)) return Text();
+    if (NothingThere(error, path)) return Text();
     Fail(error);
   }
   Text name;
@@ -142,7 +159,7 @@ Text Win32Services::Dir(const Text& path, int attributes) {
     }
   }
   FindClose(search);
-  if (error != ERROR_SUCCESS && !NothingThere(error)) Fail(error);
+  if (error != ERROR_SUCCESS && !NothingThere(error, path)) Fail(error);
   return name;
 }
 
@@ -152,17 +169,17 @@ void Win32Services::FileCopy(const Text& source, const Text& destination) {
   // or nothing, and no part of a file.
   Text temporary;
   for (unsigned attempt = 0;; ++attempt) {
+    if (attempt == kTemporaryNames) Fail(ERROR_FILE_EXISTS);
     temporary = TemporaryName(destination, attempt);
+    // A name taken by another copy running now, or left by one that was killed, is not ours to
+    // touch; the copy itself makes sure of it, should the name be taken in between.
+    if (GetFileAttributesW(Wide(temporary)) != INVALID_FILE_ATTRIBUTES) continue;
     if (CopyFileExW(Wide(source), Wide(temporary), KeepAliveDuringCopy, nullptr, nullptr,
                     COPY_FILE_FAIL_IF_EXISTS)) {
       break;
     }
     const DWORD error = GetLastError();
-    // Left by a copy that was killed: not ours to remove; take the next name.
-    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
-      if (attempt < 8) continue;
-      Fail(error);
-    }
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
     Discard(temporary);  // a partial copy, where the system leaves one
     Fail(error);
   }

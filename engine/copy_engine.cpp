@@ -34,28 +34,32 @@ Text Percentage(std::int16_t steps, const Text& decimal_separator) {
 
 void CopyEngine::Masol() {
   CopyState& s = state;
-  Step([&] { s.adott = sys_.CurrentDirectory(); });  // 1
-  Step([&] { s.CDPath.clear(); });                   // 2
+  // Every pass starts afresh from where the user is now; a directory that cannot be read
+  // leaves the previous one.
+  Step([&] { s.adott = sys_.CurrentDirectory(); });
+  Step([&] { s.CDPath.clear(); });
   Step([&] { s.hiany.clear(); });
-  Step([&] { s.minden = kFalse; });  // 3
+  Step([&] { s.minden = kFalse; });
   Step([&] { s.hiba = kFalse; });
   Step([&] { s.elsofele = kFalse; });
   Step([&] { s.masodikfele = kFalse; });
   Step([&] { s.hianyvan = kFalse; });
   Step([&] { s.szazalek = 0; });
-  Step([&] { err_.Clear(); });                                                           // 4
-  Step([&] { progress_.SetPercentText(DecimalDigits(s.szazalek) + texts::kPercent); });  // 5
-  Step([&] { progress_.Show(); });                                                       // 6
+  Step([&] { err_.Clear(); });
+  // "0%" at once; the bar keeps the last pass's width until the first step.
+  Step([&] { progress_.SetPercentText(DecimalDigits(s.szazalek) + texts::kPercent); });
+  Step([&] { progress_.Show(); });
   Step([&] { progress_.Repaint(); });
-  EnsureFolder(u"\\DATA");                             // 7
-  EnsureFolder(u"\\FMV");                              // 8
-  Step([&] { s.strDrives = GetDriveStrings(sys_); });  // 9
-  if (Holds([&] { return s.strDrives.empty(); })) {    // 10
+  EnsureFolder(u"\\DATA");
+  EnsureFolder(u"\\FMV");
+  // A drive list that could not be read keeps the last pass's list.
+  Step([&] { s.strDrives = GetDriveStrings(sys_); });
+  if (Holds([&] { return s.strDrives.empty(); })) {
     Step([&] { sys_.ShowMessage(texts::kNoDrives, kStyleCritical, std::nullopt); });
   } else {
-    WalkDrives();  // 11, 12
+    WalkDrives();
   }
-  ReportMissing();  // 13
+  ReportMissing();
 }
 
 void CopyEngine::EnsureFolder(const char16_t* name) {
@@ -70,25 +74,26 @@ void CopyEngine::WalkDrives() {
   Text root;
   std::uint32_t type = 0;
   // The list ends at the NUL after its last entry; running off its end ends it too.
-  while (Holds([&] {  // 11.1
+  while (Holds([&] {
     return index <= static_cast<std::int32_t>(s.strDrives.size()) &&
            s.strDrives[index - 1] != u'\0';
   })) {
-    Step([&] { root = s.strDrives.substr(index - 1, 3); });          // 11.2
-    Step([&] { index += 4; });                                       // 11.3
-    Step([&] { type = sys_.GetDriveTypeA(Narrow(root).c_str()); });  // 11.4
-    if (Holds([&] { return type == kDriveCdrom; })) {                // 11.5
+    Step([&] { root = s.strDrives.substr(index - 1, 3); });  // "D:\", without its NUL
+    Step([&] { index += 4; });
+    Step([&] { type = sys_.GetDriveTypeA(Narrow(root).c_str()); });
+    if (Holds([&] { return type == kDriveCdrom; })) {
       Step([&] { s.CDPath = root; });
       for (const CatalogueEntry& entry : kCatalogue) CopyEntry(entry);
     }
-    // 11.6. A half that could not be checked is not taken for installed.
+    // After every drive, whatever its type: is the installation complete? A half that could not
+    // be checked is not taken for installed.
     if (confirmed(err_, [&] { return Installed(Group::kFirst); }))
       Step([&] { s.elsofele = kTrue; });
     if (confirmed(err_, [&] { return Installed(Group::kSecond); })) {
       Step([&] { s.masodikfele = kTrue; });
     }
     if (Holds([&] { return (Is(s.elsofele, kTrue) & Is(s.masodikfele, kTrue)) != kFalse; })) {
-      Succeed();  // 11.7, 12
+      Succeed();  // and the drives after this one are not visited
       return;
     }
   }
@@ -113,12 +118,16 @@ void CopyEngine::Succeed() {
 void CopyEngine::CopyEntry(const CatalogueEntry& entry) {
   const Text I = InstallPath(state.adott, entry);
   const Text D = DiscPath(state.CDPath, entry);
-  CheckAndAdvance(I, D, kFalse);  // 1-6: new to the installation
-  Step([&] { err_.Clear(); });    // 7
-  CheckAndAdvance(I, D, kTrue);   // 8-13: replaces an installed copy
-  Step([&] { err_.Clear(); });    // 14
-  if (Holds([&] { return !sys_.Dir(D, kOrdinaryFiles).empty(); })) {  // 15
-    Step([&] { sys_.FileCopy(D, I); });                               // 16
+  // Both checks see the installation as it was before this entry's copy, so a file on the disc
+  // gets exactly one step: in the first check when it is new, in the second when it replaces.
+  CheckAndAdvance(I, D, kFalse);
+  Step([&] { err_.Clear(); });
+  CheckAndAdvance(I, D, kTrue);
+  Step([&] { err_.Clear(); });
+  // Only an ordinary file is copied; a listing that fails still lets the copy be tried, and the
+  // failure of that copy is the error number the next entry's first check reads.
+  if (Holds([&] { return !sys_.Dir(D, kOrdinaryFiles).empty(); })) {
+    Step([&] { sys_.FileCopy(D, I); });
   }
 }
 
@@ -126,29 +135,31 @@ void CopyEngine::CopyEntry(const CatalogueEntry& entry) {
 // check holding; then a failure numbered 52 (no disc) takes the step back.
 void CopyEngine::CheckAndAdvance(const Text& I, const Text& D, Boolean installed_before) {
   CopyState& s = state;
-  if (Holds([&] {  // 1 / 8: I first, then D; both are asked
+  if (Holds([&] {  // the installed copy first, then the disc's; both are asked
         const Boolean installed = FileExists(sys_, I);
         const Boolean on_disc = FileExists(sys_, D);
         return (Is(installed, installed_before) & Is(on_disc, kTrue)) != kFalse;
       })) {
-    Step([&] { s.novel = kTrue; });                                           // 2 / 9
-    if (Holds([&] { return err_.number() == error::kDeviceUnavailable; })) {  // 3 / 10
-      Step([&] { s.novel = kFalse; });                                        // 4 / 11
+    Step([&] { s.novel = kTrue; });
+    if (Holds([&] { return err_.number() == error::kDeviceUnavailable; })) {
+      Step([&] { s.novel = kFalse; });
     }
   } else {
-    Step([&] { s.novel = kFalse; });  // 5 / 12
+    Step([&] { s.novel = kFalse; });
   }
-  if (Holds([&] { return s.novel == kTrue; })) AdvanceProgress();  // 6 / 13
+  if (Holds([&] { return s.novel == kTrue; })) AdvanceProgress();
 }
 
 void CopyEngine::AdvanceProgress() {
   CopyState& s = state;
-  Step([&] { s.szazalek = Add16(s.szazalek, 1); });  // A1
-  Step([&] {                                         // A2
+  // Each of the four goes on when another fails: past 218 steps the width no longer fits in
+  // 16 bits and the bar stays where it is, while the text still counts on.
+  Step([&] { s.szazalek = Add16(s.szazalek, 1); });
+  Step([&] {
     progress_.SetPercentText(Percentage(s.szazalek, sys_.DecimalSeparator()) + texts::kPercent);
   });
-  Step([&] { progress_.SetBarWidth(static_cast<float>(Mul16(s.szazalek, kBarStepTwips))); });  // A3
-  Step([&] { progress_.Repaint(); });                                                          // A4
+  Step([&] { progress_.SetBarWidth(static_cast<float>(Mul16(s.szazalek, kBarStepTwips))); });
+  Step([&] { progress_.Repaint(); });  // the pass does not return to the event loop: paint now
 }
 
 void CopyEngine::ReportMissing() {

@@ -1,6 +1,7 @@
 # Sourced by the scripts that run our Windows programs under Wine: one template prefix and one
 # Xvfb per run, a throw-away copy of the template per scenario, drive letters mapped to folders.
 #
+#   wine_pick_arch                  installs Wine and the cross compiler; sets WINDOWS_PRESET
 #   wine_setup                      template prefix and display; removed again on exit
 #   wine_setup_desktop              the template only, for the desktop on $DISPLAY (its own
 #                                   window manager frames Wine's windows)
@@ -21,11 +22,27 @@ WINE_RUN_DIR=""
 WINE_TEMPLATE=""
 WINE_XVFB_PID=""
 
-export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko prompts
 
+source "$(dirname "${BASH_SOURCE[0]}")/need.sh"
+
 wine_log() { echo "wine.sh: $*" >&2; }
+
+# Brenmira.exe is a 32-bit program and is tested as one, in 32-bit Wine. A machine whose kernel
+# runs no 32-bit code (its 32-bit emulation switched off) has only 64-bit Wine to offer: there the
+# same sources are built for x86-64 (the win64 preset) and tested in a 64-bit prefix, said aloud.
+wine_pick_arch() {
+  need g++-mingw-w64-i686 googletest wine wine32:i386 fonts-wine xvfb xdotool imagemagick
+  if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    export WINEARCH=win32 WINE=/usr/lib/wine/wine WINDOWS_PRESET=win32
+  else
+    need g++-mingw-w64-x86-64 wine64
+    export WINEARCH=win64 WINE=/usr/lib/wine/wine64 WINELOADER=/usr/lib/wine/wine64
+    export WINDOWS_PRESET=win64
+    wine_log "this machine runs no 32-bit programs: the x86-64 build in 64-bit Wine stands in"
+  fi
+}
 
 wine_setup() {
   wine_make_template || return 1
@@ -38,11 +55,12 @@ wine_setup() {
 wine_setup_desktop() { wine_make_template; }
 
 wine_make_template() {
+  [ -n "${WINE:-}" ] || wine_pick_arch
   local started=$SECONDS
   WINE_RUN_DIR=$(mktemp -d /tmp/kestovar-wine.XXXXXX)
   trap wine_teardown EXIT
   WINE_TEMPLATE="$WINE_RUN_DIR/template"
-  WINEPREFIX="$WINE_TEMPLATE" timeout -k 5 180 env -u DISPLAY wineboot -i >/dev/null 2>&1 ||
+  WINEPREFIX="$WINE_TEMPLATE" timeout -k 5 180 env -u DISPLAY "$WINE" wineboot -i >/dev/null 2>&1 ||
     { wine_log "could not make a Wine prefix"; return 1; }
   WINEPREFIX="$WINE_TEMPLATE" timeout 30 wineserver -k 2>/dev/null || true
   WINEPREFIX="$WINE_TEMPLATE" timeout 30 wineserver -w 2>/dev/null || true
@@ -95,7 +113,7 @@ wine_run() {
   local dir=$1 seconds=$2
   shift 2
   local code=0
-  (cd "$dir" && timeout -k 5 "$seconds" wine "$@") || code=$?
+  (cd "$dir" && timeout -k 5 "$seconds" "$WINE" "$@") || code=$?
   [ "$code" -ne 124 ] || wine_log "timed out after $seconds s: $*"
   return "$code"
 }

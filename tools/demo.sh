@@ -4,26 +4,20 @@
 # runs the program in a fresh game folder, C:\Játékok\Őrült Űrhajó.
 #   tools/demo.sh [SCREENSHOT-FOLDER]
 # On a desktop ($DISPLAY set) the program opens there and you answer it. Without one it runs on
-# a virtual screen, where a stand-in user (tests/e2e/demo_driver.cpp) answers it, and a
-# screenshot of every screen it shows goes to SCREENSHOT-FOLDER (default build/demo-screens).
+# a virtual screen, where a stand-in user takes a screenshot of every screen the program shows
+# (into SCREENSHOT-FOLDER, default build/demo-screens) and answers its message boxes with Enter;
+# should the list of missing files come up, it ends the program there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source tools/need.sh
-need cmake make g++-mingw-w64-i686 googletest wine wine32:i386 fonts-wine xvfb xdotool imagemagick
-
-cmake --preset win32 >/dev/null && cmake --build --preset win32 >/dev/null
-echo "Built build/win32/app/Brenmira.exe"
+source tools/wine.sh  # removes the machine again on exit
+wine_pick_arch
+cmake --preset "$WINDOWS_PRESET" >/dev/null
+cmake --build --preset "$WINDOWS_PRESET" --target Brenmira >/dev/null
+echo "Built build/$WINDOWS_PRESET/app/Brenmira.exe"
 desktop=${DISPLAY:-}
 shots=$(realpath -m "${1:-build/demo-screens}")
-if [ -z "$desktop" ]; then
-  cmake -S tests/e2e -B build/e2e --toolchain "$PWD/cmake/mingw-w64-i686.cmake" \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build build/e2e --target demo_driver -j2 >/dev/null
-  rm -rf "$shots" && mkdir -p "$shots"
-fi
-
-source tools/wine.sh  # removes the machine again on exit
 if [ -n "$desktop" ]; then wine_setup_desktop; else wine_setup; fi
+
 wine_scenario demo
 disc="$WINEPREFIX/disc"
 tools/make_disc.sh "$disc" 16  # about 17 MB, the same every time
@@ -32,19 +26,41 @@ wine_drive d "$WINEPREFIX/no-disc" cdrom
 wine_drive e "$disc" cdrom
 folder="$WINEPREFIX/drive_c/Játékok/Őrült Űrhajó"
 mkdir -p "$folder"
-cp build/win32/app/Brenmira.exe "$folder/"
+cp "build/$WINDOWS_PRESET/app/Brenmira.exe" "$folder/"
+
+# The stand-in user, until the program has ended: a screenshot of each screen once it has shown
+# a moment; Enter on a message box, again every second until it is gone (a key sent too early
+# can be lost).
+stand_in_user() {
+  local -A shot=()
+  local window title count=0 ours='^(Sikeres másolás!|Kilépés|Hiba történt)$'
+  while [ ! -e "$WINE_RUN_DIR/done" ]; do
+    for window in $(xdotool search --onlyvisible --name "$ours"); do
+      title=$(xdotool getwindowname "$window") || continue
+      if [ -z "${shot[$window]:-}" ]; then
+        shot[$window]=1 count=$((count + 1))
+        sleep 0.5
+        import -window root "$shots/$count-$title.png"
+      fi
+      case $title in
+        "Hiba történt") wineserver -k && return ;;
+        *) xdotool windowfocus "$window" key Return || true ;;
+      esac
+    done 2>/dev/null
+    sleep 1
+  done
+}
 
 echo "Running Brenmira.exe in C:\\Játékok\\Őrült Űrhajó (D: empty CD-ROM drive, E: the disc)"
 code=0
 if [ -n "$desktop" ]; then
   wine_run "$folder" 3600 "$folder/Brenmira.exe" || code=$?
 else
-  cp build/e2e/demo_driver.exe "$WINEPREFIX/drive_c/"
-  KESTOVAR_E2E_SHOTS="$shots" wine_run "$WINEPREFIX/drive_c" 150 \
-    "$WINEPREFIX/drive_c/demo_driver.exe" &
-  driver=$!
+  rm -rf "$shots" && mkdir -p "$shots"
+  stand_in_user &
+  user=$!
   wine_run "$folder" 150 "$folder/Brenmira.exe" || code=$?
-  wait "$driver" || { echo "The stand-in user could not answer every screen." >&2; code=1; }
+  touch "$WINE_RUN_DIR/done" && wait "$user"
 fi
 echo "Brenmira.exe ended with exit code $code."
 

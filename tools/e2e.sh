@@ -1,23 +1,19 @@
 #!/usr/bin/env bash
-# Brenmira.exe end to end under Wine and Xvfb. Each scenario is one test of
-# tests/e2e/e2e_test.cpp, run in a fresh prefix whose drives its row below maps; the test
-# starts the real exe there and drives it as a user would. Screenshots of every scenario stay
-# in build/e2e-artifacts/<test>/.
-#   tools/e2e.sh [PATTERN]    only the scenarios whose test name matches PATTERN (grep -E)
-# Tests build/win32/app/Brenmira.exe (cmake --preset win32 && cmake --build --preset win32), or
-# the exe that $BRENMIRA_EXE names. E2E_WINEDEBUG sets Wine's debug channels (e.g. +event).
+# The Windows tests under Wine and Xvfb: the platform services on a real (Wine) file system, and
+# Brenmira.exe end to end, driven as a user drives it. Each row below runs its tests of
+# tests/win32/ in a fresh prefix with the drives it maps. Screenshots stay in
+# build/e2e-artifacts/<row>/.
+#   tools/e2e.sh [PATTERN]    only the rows whose tests match PATTERN (grep -E)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/wine.sh
 pattern=${1:-.}
-program=${BRENMIRA_EXE:-build/win32/app/Brenmira.exe}
 artifacts=$PWD/build/e2e-artifacts
-[ -f "$program" ] || { echo "e2e.sh: no $program: build the win32 preset first" >&2; exit 1; }
 
-# The drivers: a project of their own that links nothing of the program.
-cmake -S tests/e2e -B build/e2e --toolchain "$PWD/cmake/mingw-w64-i686.cmake" \
-  -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/e2e -j2 >/dev/null
+wine_pick_arch
+cmake --preset "$WINDOWS_PRESET" >/dev/null
+cmake --build --preset "$WINDOWS_PRESET" >/dev/null
+build=build/$WINDOWS_PRESET
 
 started=$SECONDS
 wine_setup
@@ -26,19 +22,21 @@ rm -rf "$artifacts"
 spare="$WINE_RUN_DIR/spare"
 tools/make_disc.sh "$spare" 64
 chmod a-w "$spare"/*/*
+# Bigger than the file size limit every row runs under: a copy of it fails half-way.
+head -c 3M /dev/zero >"$WINE_RUN_DIR/big"
 
 passed=0 failed=()
 
-# scenario TEST DRIVE...   DRIVE is LETTER=WHAT:TYPE, TYPE cdrom, hd, floppy or network, and WHAT
-#   disc   the game's disc (a copy per scenario; the test may change it)
+# row TESTS DRIVE...   DRIVE is LETTER=WHAT:TYPE, TYPE cdrom, hd, floppy or network, and WHAT
+#   disc   the game's disc (a copy per row; the test may change it)
 #   other  another game's disc        wrong  our file names with other content
 #   none   no disc, no medium         empty  an empty folder
-scenario() {
-  local test=$1 drive letter what type dir disc=""
+row() {
+  local tests=$1 drive letter what type dir disc=""
   shift
-  grep -qE "$pattern" <<<"$test" || return 0
+  grep -qE "$pattern" <<<"$tests" || return 0
   local begun=$SECONDS
-  wine_scenario "scenario"
+  wine_scenario row
   for drive in "$@"; do
     letter=${drive%%=*} what=${drive#*=}
     type=${what#*:} what=${what%%:*}
@@ -54,46 +52,40 @@ scenario() {
     esac
     wine_drive "$letter" "$dir" "$type"
   done
-  local here="$WINEPREFIX/drive_c/e2e"
-  mkdir -p "$here" "$artifacts/$test"
-  cp "$program" "$here/Brenmira.exe"
-  cp build/e2e/e2e_tests.exe "$here/"
+  local here="$WINEPREFIX/drive_c/tests" shots="$artifacts/${tests%.\*}"
+  mkdir -p "$here" "$shots"
+  cp "$build/app/Brenmira.exe" "$build/tests/win32/windows_tests.exe" "$here/"
   local code=0 result=passed
-  KESTOVAR_E2E_DISC="${disc^^}:\\" KESTOVAR_E2E_DISC_FOLDER="$WINEPREFIX/drives/$disc" \
-    KESTOVAR_E2E_SPARE="$spare" KESTOVAR_E2E_SHOTS="$artifacts/$test" \
-    WINEDEBUG=${E2E_WINEDEBUG:--all} \
-    wine_run "$here" 240 "$here/e2e_tests.exe" --gtest_filter="$test" --gtest_color=no ||
-    code=$?
+  KESTOVAR_DISC="${disc^^}:\\" KESTOVAR_DISC_FOLDER="$WINEPREFIX/drives/$disc" \
+    KESTOVAR_SPARE="$spare" KESTOVAR_BIG="$WINE_RUN_DIR/big" KESTOVAR_SHOTS="$shots" \
+    wine_run_file_limited 2048 "$here" 240 "$here/windows_tests.exe" --gtest_filter="$tests" \
+    --gtest_color=no || code=$?
   wine_end_scenario
-  if [ "$code" -eq 0 ]; then passed=$((passed + 1)); else failed+=("$test") result="FAILED ($code)"; fi
-  echo "e2e: $test: $result in $((SECONDS - begun)) s"
+  if [ "$code" -eq 0 ]; then passed=$((passed + 1)); else failed+=("$tests") result="FAILED ($code)"; fi
+  echo "e2e: $tests: $result in $((SECONDS - begun)) s"
 }
 
-# A machine with every drive letter: floppies without a disk, fixed and network disks,
-# empty CD-ROM drives, and the disc in Z:.
-every_letter=(a=none:floppy b=none:floppy)
-for letter in d e f g h i j k l; do every_letter+=("$letter=empty:hd"); done
-for letter in m n o p q r; do every_letter+=("$letter=none:cdrom"); done
-for letter in s t u v w x y; do every_letter+=("$letter=empty:network"); done
-every_letter+=(z=disc:cdrom)
+# Every drive letter: floppies without a disk, fixed and network disks (one with our file names),
+# empty CD-ROM drives and another game's disc before ours, a wrong one after it.
+every_letter=(a=none:floppy b=none:floppy d=wrong:hd)
+for letter in e f g h i j k l; do every_letter+=("$letter=empty:hd"); done
+for letter in m n o p q; do every_letter+=("$letter=none:cdrom"); done
+every_letter+=(r=other:cdrom)
+for letter in s t u v w x; do every_letter+=("$letter=empty:network"); done
+every_letter+=(y=disc:cdrom z=wrong:cdrom)
 
 # (C: is always there: the system drive, where the installation folders are made.)
-scenario DiscFound.InTheOnlyCdromDrive d=disc:cdrom
-scenario DiscFound.InTheSecondCdromDriveNotTheThird d=other:cdrom e=disc:cdrom f=wrong:cdrom
-scenario DiscFound.BehindAnEmptyCdromDrive d=none:cdrom e=disc:cdrom
-scenario DiscFound.InTheLastOf26Drives "${every_letter[@]}"
-scenario InstallFolder.AtADriveRoot d=disc:cdrom g=empty:hd
-scenario InstallFolder.LongerThan200Characters d=disc:cdrom
-scenario Copy.EverythingInstalledBeforeEndsWithSuccessAndCopiesNothing d=disc:cdrom
-scenario Copy.WithoutACdromDriveNothingIsCopiedAndEverythingListed d=disc:hd e=none:floppy
-scenario Report.DiscWithoutVideosListsThemInWindowsLaidOutAsDesigned d=disc:cdrom
-scenario Retry.EachPassListsWhatIsStillMissingAndTheLastOneEnds d=disc:cdrom
-scenario ProgressWindow.ClosedByTheUserAndReopenedByRetryAsNew d=disc:cdrom
-scenario Closing.TheProgramEndsWhenItsLastWindowCloses d=disc:cdrom
-scenario ExitButton.WarnsThenClosesBothWindowsAndEndsWithRetryHeldOff d=disc:cdrom
-scenario SuccessBox.HoldsOffRetryUntilAnswered d=disc:cdrom
+row 'Services.*' d=disc:cdrom e=none:cdrom
+row DiscFound.AmongEveryKindOfDrive "${every_letter[@]}"
+row InstallFolder.AtADriveRoot d=disc:cdrom g=empty:hd
+row InstallFolder.AtThePathLengthLimit d=disc:cdrom
+row InstallFolder.WithAFileNamedDataAndAVideoInUse d=disc:cdrom
+row MainWindow.LaidOutAsDesignedAndWorkedByKeyboard d=disc:cdrom
+row Retry.EachPassListsWhatIsStillMissingAndTheLastOneEnds d=disc:cdrom
+row Closing.TheProgramEndsWhenItsLastWindowCloses d=disc:cdrom
+row SuccessBox.HoldsOffRetryUntilAnswered d=disc:cdrom
 
-wine_log "end to end: $((SECONDS - started)) s; screenshots in $artifacts"
+wine_log "Windows tests: $((SECONDS - started)) s; screenshots in $artifacts"
 [ ${#failed[@]} -eq 0 ] || echo "e2e: failed: ${failed[*]}"
 echo "e2e: $passed passed, ${#failed[@]} failed"
 [ ${#failed[@]} -eq 0 ]

@@ -14,12 +14,5 @@ need libx11-dev
 cmake -S bench -B build/bench -DCMAKE_BUILD_TYPE=Release
 cmake --build build/bench -j2
 
-# The Windows program and its Win32 tests, cross-built and run under Wine.
-need g++-mingw-w64-i686 googletest wine wine32:i386 xvfb
-cmake --preset win32
-cmake --build --preset win32
-tools/win32_service_tests.sh build/win32/tests/win32/win32_service_tests.exe
-
-# Brenmira.exe end to end: the real exe under Wine and Xvfb, driven as a user drives it.
-need xdotool imagemagick fonts-wine
+# Brenmira.exe and its Windows tests, cross-built and run under Wine and Xvfb.
 tools/e2e.sh

@@ -1,0 +1,563 @@
+// The Windows tests under Wine. tools/e2e.sh runs each suite in a fresh prefix with the drives
+// its row maps, under a file size limit. Services: what Windows does and Wine does not show.
+// The others: Brenmira.exe end to end, driven from outside as a user drives it. They use nothing
+// of the program's code: what it must show is written out here.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "platform/resumption.h"
+#include "platform/win32/win32_services.h"
+
+namespace kestovar::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The engine tells only 52 apart, a drive it cannot read, whose files get no progress step:
+// Windows says "not ready" of a CD-ROM drive without a disc. A name the file system rejects
+// fails the same way; a path where nothing is, is no failure.
+TEST(Services, ErrorNumbersKeep52ForWhatCannotBeRead) {
+  for (DWORD error : {ERROR_NOT_READY, ERROR_NO_MEDIA_IN_DRIVE, ERROR_UNRECOGNIZED_MEDIA,
+                      ERROR_INVALID_DRIVE, ERROR_DEV_NOT_EXIST}) {
+    EXPECT_EQ(ErrorNumber(error), 52) << error;
+  }
+  for (DWORD error : {ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION,
+                      ERROR_DISK_FULL, ERROR_CRC, ERROR_GEN_FAILURE, ERROR_DIRECTORY}) {
+    EXPECT_NE(ErrorNumber(error), 52) << error;
+  }
+  for (DWORD error = 0; error < 20000; ++error) ASSERT_NE(ErrorNumber(error), 0) << error;
+  Win32Services services;
+  EXPECT_EQ(services.Dir(u"C:\\NOWHERE\\X.TR2", kWithFolders), u"");
+  try {
+    services.Dir(u"C:\\A*B\\X.TR2", kWithFolders);
+    ADD_FAILURE() << "a rejected name answered";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.number, 52);
+  }
+}
+
+// Wine's copy never calls its progress routine; Windows does, all through a slow disc, where it
+// must keep the program answering the system without taking any input.
+std::set<UINT> seen_by_window;
+LRESULT CALLBACK RecordingWindow(HWND window, UINT message, WPARAM w, LPARAM l) {
+  seen_by_window.insert(message);
+  return DefWindowProcW(window, message, w, l);
+}
+DWORD WINAPI CallFromAnotherThread(LPVOID window) {
+  return SendNotifyMessageW(static_cast<HWND>(window), WM_USER, 0, 0);
+}
+
+TEST(Services, CopyProgressAnswersWaitingCallsButLeavesInputQueued) {
+  WNDCLASSW window_class{};
+  window_class.lpfnWndProc = RecordingWindow;
+  window_class.lpszClassName = L"KestovarRecordingWindow";
+  RegisterClassW(&window_class);
+  const HWND window = CreateWindowW(window_class.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                    nullptr, nullptr, nullptr);
+  // That call waits until this thread looks at its queue.
+  const HANDLE caller = CreateThread(nullptr, 0, CallFromAnotherThread, window, 0, nullptr);
+  ASSERT_EQ(WaitForSingleObject(caller, 5000), WAIT_OBJECT_0);
+  CloseHandle(caller);
+  PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
+  const LARGE_INTEGER size{};
+  EXPECT_EQ(KeepAliveDuringCopy(size, size, size, size, 1, CALLBACK_CHUNK_FINISHED, nullptr,
+                                nullptr, nullptr),
+            static_cast<DWORD>(PROGRESS_CONTINUE));
+  EXPECT_TRUE(seen_by_window.count(WM_USER));
+  EXPECT_FALSE(seen_by_window.count(WM_KEYDOWN));
+  MSG queued;
+  EXPECT_TRUE(PeekMessageW(&queued, window, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE));
+}
+
+// --- Brenmira.exe end to end ---
+
+using Paths = std::vector<std::wstring>;
+const Paths kCatalogue = {
+    L"DATA\\ASSAULT.TR2",  L"DATA\\BOAT.TR2",     L"DATA\\CATACOMB.TR2", L"DATA\\CUT1.TR2",
+    L"DATA\\CUT2.TR2",     L"DATA\\CUT3.TR2",     L"DATA\\CUT4.TR2",     L"DATA\\DECK.TR2",
+    L"DATA\\EMPRTOMB.TR2", L"DATA\\FLOATING.TR2", L"DATA\\HOUSE.TR2",    L"DATA\\ICECAVE.TR2",
+    L"DATA\\KEEL.TR2",     L"DATA\\LIVING.TR2",   L"DATA\\MONASTRY.TR2", L"DATA\\OPERA.TR2",
+    L"DATA\\PLATFORM.TR2", L"DATA\\RIG.TR2",      L"DATA\\SKIDOO.TR2",   L"DATA\\TITLE.TR2",
+    L"DATA\\UNWATER.TR2",  L"DATA\\VENICE.TR2",   L"DATA\\WALL.TR2",     L"DATA\\XIAN.TR2",
+    L"FMV\\ANCIENT.RPL",   L"FMV\\CRASH.RPL",     L"FMV\\END.RPL",       L"FMV\\JEEP.RPL",
+    L"FMV\\LANDING.RPL",   L"FMV\\LOGO.RPL",      L"FMV\\MODERN.RPL",    L"FMV\\MS.RPL"};
+Paths Slice(size_t from, size_t to) { return {kCatalogue.begin() + from, kCatalogue.begin() + to}; }
+const Paths kData = Slice(0, 24), kVideos = Slice(24, 32);
+const fs::path kFolder = L"C:\\Játékok\\Őrült Űrhajó";
+constexpr wchar_t kMainTitle[] = L"Hiba történt", kProgressTitle[] = L"Fájlok másolása a CD-ről";
+
+std::string Utf8(const std::wstring& text) {
+  const std::u8string utf8 = fs::path(text).u8string();
+  return {utf8.begin(), utf8.end()};
+}
+
+// A setting of the run; a host path in it as Windows reaches it from inside Wine.
+std::wstring Setting(const wchar_t* name, bool host_path = false) {
+  std::wstring value(32767, L'\0');
+  value.resize(GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size())));
+  EXPECT_FALSE(value.empty()) << Utf8(name) << " is not set: run through tools/e2e.sh";
+  if (host_path) std::replace(value.begin(), value.end(), L'/', L'\\');
+  return host_path ? L"\\\\?\\unix" + value : value;
+}
+
+bool WaitUntil(const std::function<bool()>& ready, double seconds = 10) {
+  for (const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000);;) {
+    if (ready()) return true;
+    if (GetTickCount64() > end) return false;
+    Sleep(20);  // a polling interval, not a wait for something
+  }
+}
+
+std::string Read(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The list the main window shows for these missing files.
+std::wstring Report(const Paths& missing) {
+  std::wstring text = L"A következő fájlok másolása nem sikerült: \r\n\r\n";
+  for (const std::wstring& file : missing) text += file.substr(file.find(L'\\') + 1) + L"\r\n";
+  return text;
+}
+
+// A window's text, asked of the window: it must be answering.
+std::wstring Text(HWND window) {
+  std::wstring text(4096, L'\0');
+  DWORD_PTR length = 0;
+  EXPECT_TRUE(SendMessageTimeoutW(window, WM_GETTEXT, text.size(),
+                                  reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 5000,
+                                  &length));
+  return text.substr(0, length);
+}
+
+HWND Child(HWND parent, const wchar_t* kind, const wchar_t* text = nullptr) {
+  HWND child = nullptr;
+  while ((child = FindWindowExW(parent, child, kind, nullptr)) && text && Text(child) != text) {
+  }
+  return child;
+}
+
+std::wstring Percent() { return Text(Child(FindWindowW(nullptr, kProgressTitle), L"Static")); }
+
+// "(8,16) 353x203": a control in its window's client area, or a window's client area.
+std::string Placement(HWND window) {
+  RECT r{};
+  GetClientRect(window, &r);
+  if (GetParent(window)) {
+    GetWindowRect(window, &r);
+    MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&r), 2);
+  }
+  std::ostringstream text;
+  text << "(" << r.left << "," << r.top << ") " << r.right - r.left << "x" << r.bottom - r.top;
+  return text.str();
+}
+
+// Brenmira.exe (beside this exe), started in a folder as a user starts it from the game's folder;
+// ended if a test leaves it running. Its windows are the only ones on the row's machine.
+class Program {
+ public:
+  explicit Program(const fs::path& folder) {
+    fs::create_directories(folder);
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    STARTUPINFOW startup{sizeof startup};
+    EXPECT_TRUE(CreateProcessW(fs::path(self).replace_filename(L"Brenmira.exe").c_str(), nullptr,
+                               nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                               &info_));
+  }
+  ~Program() {
+    if (Running()) TerminateProcess(info_.hProcess, 99);
+    CloseHandle(info_.hThread);
+    CloseHandle(info_.hProcess);
+  }
+  bool Running() const { return WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
+  void ExpectEndedWell() const {
+    ASSERT_EQ(WaitForSingleObject(info_.hProcess, 20000), WAIT_OBJECT_0) << "still running";
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(info_.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+  }
+  // Its window with this title, or its message box, once shown.
+  HWND Await(const wchar_t* title = nullptr) const {
+    HWND found = nullptr;
+    WaitUntil([&] { return Shown(found = Window(title)) || !Running(); });
+    EXPECT_TRUE(Shown(found)) << "no window " << Utf8(title ? title : L"#32770");
+    return found;
+  }
+  static HWND Window(const wchar_t* title) {
+    return FindWindowW(title ? nullptr : L"#32770", title);
+  }
+  static bool Shown(HWND window) { return window && IsWindowVisible(window); }
+  HWND Focus() const {
+    GUITHREADINFO info{sizeof info};
+    GetGUIThreadInfo(info_.dwThreadId, &info);
+    return info.hwndFocus;
+  }
+  // A key pressed on the control that has the focus, through the program's own message loop.
+  void Key(WORD key) const {
+    PostMessageW(Focus(), WM_KEYDOWN, key, 1);
+    PostMessageW(Focus(), WM_KEYUP, key, 0xC0000001);
+  }
+
+ private:
+  PROCESS_INFORMATION info_{};
+};
+
+// A button pressed, once its window takes input (a disabled window takes no click).
+void Click(HWND button) {
+  ASSERT_TRUE(button && IsWindowEnabled(GetAncestor(button, GA_ROOT)));
+  PostMessageW(button, BM_CLICK, 0, 0);
+}
+
+// A message box answered, or a window closed by its title bar, and gone.
+void Close(HWND window, bool box = false) {
+  if (box) Click(GetDlgItem(window, IDOK));
+  if (!box) PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(window); })) << "still there";
+}
+
+// The whole screen as the X server shows it, kept as NN-name.png among the row's artifacts.
+void Shot(const std::string& name) {
+  static int count = 0;
+  const std::wstring file =
+      std::to_wstring(++count + 100).substr(1) + L"-" + fs::path(name).wstring() + L".png";
+  std::wstring command =
+      L"import -window root \"" + Setting(L"KESTOVAR_SHOTS") + L"/" + file + L"\"";
+  STARTUPINFOW startup{sizeof startup};
+  PROCESS_INFORMATION import{};
+  CreateProcessW(L"\\\\?\\unix\\usr\\bin\\import", command.data(), nullptr, nullptr, FALSE, 0,
+                 nullptr, nullptr, &startup, &import);
+  CloseHandle(import.hThread);
+  CloseHandle(import.hProcess);
+  const fs::path shot = fs::path(Setting(L"KESTOVAR_SHOTS", true)) / file;
+  EXPECT_TRUE(WaitUntil([&] { return fs::exists(shot); })) << "no screenshot " << shot;
+}
+
+// The progress bar as the screen shows it at 96 DPI, along its middle row and its first column,
+// a letter a pixel: "k" the window-text colour, "b" RGB(0,0,192), "." the window's background.
+// The frame is a 1-pixel outline from (23,23) to (351,53); the bar starts at (27,28), `length`
+// pixels long and 20 high, outlined. Drawing reaches the screen a moment after it is painted.
+void ExpectBar(int length, const std::string& shot) {
+  POINT origin{};
+  ClientToScreen(FindWindowW(nullptr, kProgressTitle), &origin);
+  const HDC screen = GetDC(nullptr);
+  const auto pixels = [&](int x, int y, int dx, int dy, int count) {
+    const COLORREF background = GetPixel(screen, origin.x + 2, origin.y + 2);
+    std::string seen;
+    for (; count-- > 0; x += dx, y += dy) {
+      const COLORREF c = GetPixel(screen, origin.x + x, origin.y + y);
+      seen += c == GetSysColor(COLOR_WINDOWTEXT) ? 'k'
+              : c == RGB(0, 0, 192)              ? 'b'
+              : c == background                  ? '.'
+                                                 : '?';
+    }
+    return seen;
+  };
+  const std::string bar = length == 1 ? "k" : "k" + std::string(length - 2, 'b') + "k";
+  const std::string row = "..k..." + bar + std::string(323 - length, '.') + "k..";
+  const std::string column = "..k...." + std::string(20, 'k') + "....k..";
+  WaitUntil([&] { return pixels(21, 38, 1, 0, 332) == row && pixels(27, 21, 0, 1, 34) == column; },
+            5);
+  EXPECT_EQ(pixels(21, 38, 1, 0, 332), row);
+  EXPECT_EQ(pixels(27, 21, 0, 1, 34), column);
+  ReleaseDC(nullptr, screen);
+  Shot(shot);
+}
+
+// A file as found: its bytes, and whether it is read-only (then the next install could not
+// replace it). Printed as its size and a hash.
+struct File {
+  std::string bytes;
+  bool read_only = false;
+  bool operator==(const File&) const = default;
+};
+void PrintTo(const File& file, std::ostream* out) {
+  *out << file.bytes.size() << " bytes, hash " << std::hash<std::string>{}(file.bytes)
+       << (file.read_only ? ", read-only" : "");
+}
+using Files = std::map<std::wstring, File>;
+
+// What DATA and FMV of an installation folder hold, anything besides the game's files included.
+Files Installed(const fs::path& folder) {
+  Files files;
+  for (const wchar_t* sub : {L"DATA", L"FMV"}) {
+    if (!fs::is_directory(folder / sub)) continue;
+    for (const auto& entry : fs::directory_iterator(folder / sub)) {
+      const DWORD attributes = GetFileAttributesW(entry.path().c_str());
+      files[sub + (L"\\" + entry.path().filename().wstring())] = {
+          Read(entry.path()), (attributes & FILE_ATTRIBUTE_READONLY) != 0};
+    }
+  }
+  return files;
+}
+
+// The game's disc in the CD-ROM drive of the row, and a whole copy of it elsewhere, from which
+// files can "appear" on the disc while the program runs.
+struct Disc {
+  fs::path drive = Setting(L"KESTOVAR_DISC");  // "E:\"
+  fs::path folder = Setting(L"KESTOVAR_DISC_FOLDER", true);
+  fs::path spare = Setting(L"KESTOVAR_SPARE", true);
+
+  void Remove(const Paths& files) const {
+    for (const std::wstring& file : files) {
+      SetFileAttributesW((folder / file).c_str(), FILE_ATTRIBUTE_NORMAL);
+      fs::remove(folder / file);
+    }
+  }
+  void Add(const Paths& files) const {
+    for (const std::wstring& file : files) fs::copy_file(spare / file, folder / file);
+  }
+  // These files as they must arrive: the disc's bytes, and writable.
+  Files Copies(const Paths& files) const {
+    Files copies;
+    for (const std::wstring& file : files) copies[file] = {Read(drive / file)};
+    return copies;
+  }
+};
+
+struct MainWindow {
+  HWND window, list, retry, exit, instruction;
+};
+MainWindow AwaitMain(const Program& program) {
+  const HWND window = program.Await(kMainTitle);
+  const MainWindow main{
+      window, Child(window, L"Edit"), Child(window, L"Button", L"Újra"),
+      Child(window, L"Button", L"Kilépés"),
+      Child(window, L"Static",
+            L"Kérem helyezze be a megfelelő lemezt, majd nyomja meg az Újra gombot.")};
+  EXPECT_TRUE(main.list && main.retry && main.exit && main.instruction) << "controls missing";
+  return main;
+}
+
+// A message box as the user sees it: title, text, buttons, and whether it has an icon.
+std::wstring Seen(HWND box) {
+  std::wstring seen = Text(box) + L" | " + Text(GetDlgItem(box, 0xFFFF)) + L" |";
+  for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    wchar_t kind[16] = L"";
+    GetClassNameW(child, kind, 16);
+    if (!IsWindowVisible(child)) continue;
+    if (_wcsicmp(kind, L"Button") == 0) seen += L" " + Text(child);
+    if (SendMessageW(child, STM_GETICON, 0, 0)) seen += L" icon";
+  }
+  return seen;
+}
+
+// The success message, read while it is up with "100%" and the full bar behind it; then OK.
+void AnswerSuccess(const Program& program, const std::string& shot) {
+  const HWND box = program.Await();
+  EXPECT_EQ(Seen(box), L"Sikeres másolás! | Minden fájl sikeresen felmásolva a CD-ről! | OK");
+  EXPECT_EQ(Percent(), L"100%");
+  ExpectBar(320, shot);
+  Close(box, true);
+}
+
+// A first pass that finds the disc: success, the end, and in DATA and FMV exactly the game's
+// files as on the disc (and what `also` holds, left there before).
+void ExpectEveryFileCopied(const fs::path& folder, const Files& also = {}) {
+  const Program program(folder);
+  AnswerSuccess(program, "success");
+  program.ExpectEndedWell();
+  Files expected = Disc().Copies(kCatalogue);
+  expected.insert(also.begin(), also.end());
+  EXPECT_EQ(Installed(folder), expected);
+}
+
+TEST(DiscFound, AmongEveryKindOfDrive) {
+  ASSERT_EQ(GetLogicalDrives(), (1u << 26) - 1) << "the row did not map A: to Z:";
+  ExpectEveryFileCopied(kFolder);
+}
+
+TEST(InstallFolder, AtADriveRoot) { ExpectEveryFileCopied(L"G:\\"); }
+
+// A folder as long as it can be for a plain copy of the longest name to fit the classic limit of
+// 259 characters: no name the program creates there may be longer, which Wine would not refuse.
+// A temporary copy left by a copy that was killed is passed over.
+TEST(InstallFolder, AtThePathLengthLimit) {
+  std::wstring folder = L"C:\\Játékok";
+  while (folder.size() + std::wstring(L"\\DATA\\EMPRTOMB.TR2").size() < 259) {
+    folder += L"\\" + std::wstring(std::min<size_t>(56, 240 - folder.size()), L'ő');
+  }
+  fs::create_directories(folder + L"\\DATA");
+  std::ofstream(fs::path(folder) / L"DATA\\ASSAULT.~00") << "left by a copy that was killed";
+  const HANDLE watched = CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY, 7, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
+  alignas(DWORD) static char changes[1 << 16];
+  OVERLAPPED overlapped{};
+  overlapped.hEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  const auto watch = [&] {  // every name that appears in the folder, as the file system says
+    ReadDirectoryChangesW(watched, changes, sizeof changes, TRUE, FILE_NOTIFY_CHANGE_FILE_NAME,
+                          nullptr, &overlapped, nullptr);
+  };
+  watch();
+  ExpectEveryFileCopied(folder, {{L"DATA\\ASSAULT.~00", {"left by a copy that was killed"}}});
+  std::set<std::wstring> created;
+  for (DWORD size = 0; WaitForSingleObject(overlapped.hEvent, 1000) == WAIT_OBJECT_0; watch()) {
+    GetOverlappedResult(watched, &overlapped, &size, FALSE);
+    for (char* at = changes; size != 0;) {
+      const auto& change = *reinterpret_cast<FILE_NOTIFY_INFORMATION*>(at);
+      if (change.Action == FILE_ACTION_ADDED || change.Action == FILE_ACTION_RENAMED_NEW_NAME)
+        created.emplace(change.FileName, change.FileNameLength / sizeof(wchar_t));
+      if (change.NextEntryOffset == 0) break;
+      at += change.NextEntryOffset;
+    }
+  }
+  CloseHandle(watched);
+  for (const std::wstring& name : created) {
+    if (name.find(L"\\MS.") != name.npos || name.find(L"\\EMPRTOMB.") != name.npos)
+      std::cout << "created ...\\" << Utf8(name) << "\n";
+    EXPECT_LE(folder.size() + 1 + name.size(), 259u) << Utf8(name);
+  }
+  for (const std::wstring& file : kCatalogue) EXPECT_TRUE(created.count(file)) << Utf8(file);
+}
+
+// What stands in the way of some files: an ordinary file named DATA where the folder should be,
+// a video bigger than the disk takes (the row's file size limit), and an installed video held
+// open by another program. Those files are listed; no part of one is left, and nothing that was
+// there is harmed. The other videos arrive.
+TEST(InstallFolder, WithFilesInTheWay) {
+  fs::create_directories(kFolder / L"FMV");
+  std::ofstream(kFolder / L"DATA") << "not a folder";
+  std::ofstream(kFolder / L"FMV\\LOGO.RPL") << "an older copy";
+  const HANDLE held = CreateFileW((kFolder / L"FMV\\LOGO.RPL").c_str(), GENERIC_READ, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+  const Program program(kFolder);
+  const MainWindow main = AwaitMain(program);
+  CloseHandle(held);
+  Paths missing = kData;
+  missing.push_back(L"FMV\\CRASH.RPL");
+  EXPECT_EQ(Text(main.list), Report(missing));
+  EXPECT_EQ(Percent(), L"100%");
+  Shot("files-in-the-way");
+  EXPECT_EQ(Read(kFolder / L"DATA"), "not a folder");
+  Files expected = Disc().Copies(kVideos);
+  expected.erase(L"FMV\\CRASH.RPL");
+  expected[L"FMV\\LOGO.RPL"] = {"an older copy"};
+  EXPECT_EQ(Installed(kFolder), expected);
+}
+
+// The main window as designed at 96 DPI, and its keyboard: the list has the focus, Escape and
+// Enter press nothing, Tab goes round the list and the buttons, Space presses one.
+TEST(MainWindow, LaidOutAsDesignedAndWorkedByKeyboard) {
+  Disc().Remove(kVideos);
+  const Program program(kFolder);
+  const MainWindow main = AwaitMain(program);
+  const HWND progress = FindWindowW(nullptr, kProgressTitle);
+  ASSERT_TRUE(Program::Shown(progress)) << "the progress window should stay beside the list";
+  Shot("videos-missing");
+  EXPECT_EQ(Text(main.list), Report(kVideos));
+  EXPECT_EQ(Percent(), L"75%");
+  const HDC screen = GetDC(nullptr);
+  ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSY), 96) << "the sizes below are for 96 DPI";
+  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(Placement(main.window), "(0,0) 369x306");
+  EXPECT_EQ(Placement(main.list), "(8,16) 353x203");
+  EXPECT_EQ(Placement(main.instruction), "(16,232) 361x17");
+  EXPECT_EQ(Placement(main.retry), "(8,264) 161x33");
+  EXPECT_EQ(Placement(main.exit), "(200,264) 161x33");
+  EXPECT_EQ(Placement(progress), "(0,0) 376x94");
+  EXPECT_EQ(Placement(Child(progress, L"Static")), "(144,64) 57x17");
+  RECT window{};
+  GetWindowRect(main.window, &window);
+  EXPECT_NEAR(window.left + window.right, GetSystemMetrics(SM_CXSCREEN), 1) << "not centred";
+  EXPECT_NEAR(window.top + window.bottom, GetSystemMetrics(SM_CYSCREEN), 1) << "not centred";
+
+  EXPECT_EQ(program.Focus(), main.list);
+  program.Key(VK_ESCAPE);
+  program.Key(VK_RETURN);
+  for (const HWND next : {main.retry, main.exit, main.list, main.retry, main.exit}) {
+    program.Key(VK_TAB);
+    EXPECT_TRUE(WaitUntil([&] { return program.Focus() == next; }, 2)) << Utf8(Text(next));
+  }
+  EXPECT_TRUE(IsWindowVisible(main.window) && !Program::Shown(Program::Window(nullptr)))
+      << "Escape or Enter did something";
+  program.Key(VK_SPACE);
+  const HWND box = program.Await();
+  Shot("exit-warning");
+  EXPECT_EQ(Seen(box),
+            L"Kilépés | A telepítés nem zajlott le tökéletesen!  \r\n"
+            L"A hiányzó fájlok pótlása nélkül a program nem fog hiba nélkül futni.\r\n"
+            L"Megpróbálhatja újra telepíteni, vagy keresse fel a Kestovar Támogatás\r\n"
+            L"valamely tagját. | OK");
+  program.Key(VK_RETURN);
+  program.ExpectEndedWell();  // only once both windows have closed
+}
+
+// Each retry lists only what is still missing, with the percentage in the user's own format.
+// The progress window, closed by the user, comes back as new: "0%" and a 1-pixel bar. While a
+// success message is up, neither window takes input, so no second pass can start.
+TEST(Retry, EachPassListsWhatIsStillMissingUntilTheLastOneEnds) {
+  wchar_t separator[8];
+  GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8);
+  ASSERT_TRUE(SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, L","));
+  const Disc disc;
+  disc.Remove(Slice(17, 32));
+  const Program program(kFolder);
+  const MainWindow main = AwaitMain(program);
+  SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator);
+  EXPECT_EQ(Text(main.list), Report(Slice(17, 32)));
+  EXPECT_EQ(Percent(), L"53,125%");
+  ExpectBar(170, "17-files");
+
+  Close(FindWindowW(nullptr, kProgressTitle));
+  fs::rename(disc.folder, disc.folder.wstring() + L".out");  // the disc taken out
+  Click(main.retry);
+  const HWND reopened = program.Await(kProgressTitle);
+  EXPECT_EQ(Percent(), L"0%");
+  EXPECT_EQ(Placement(reopened), "(0,0) 376x94");
+  ExpectBar(1, "reopened");
+  EXPECT_EQ(Text(main.list), Report(Slice(17, 32)));
+
+  fs::rename(disc.folder.wstring() + L".out", disc.folder);
+  disc.Add(Slice(17, 32));
+  disc.Remove({L"DATA\\TITLE.TR2"});  // in neither half: success, and still missing
+  Click(main.retry);
+  const HWND box = program.Await();
+  EXPECT_FALSE(IsWindowEnabled(main.window) || IsWindowEnabled(reopened)) << "input under the box";
+  Close(box, true);
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main.window); }));
+  EXPECT_EQ(Text(main.list), Report({L"DATA\\TITLE.TR2"}));
+
+  fs::remove(kFolder / L"FMV\\MS.RPL");  // so that the pass walks on to the disc
+  disc.Add({L"DATA\\TITLE.TR2"});
+  Click(main.retry);
+  AnswerSuccess(program, "all-files");
+  program.ExpectEndedWell();
+  EXPECT_EQ(Installed(kFolder), disc.Copies(kCatalogue));
+}
+
+// The title bar's close button warns of nothing, and the program lives while a window is left.
+TEST(Closing, TheProgramEndsWhenItsLastWindowCloses) {
+  Disc().Remove(kVideos);
+  const struct {
+    const char* name;
+    bool progress_first, exit_button;
+  } orders[] = {{"main-then-progress", false, false},
+                {"progress-then-main", true, false},
+                {"progress-then-exit-button", true, true}};
+  for (const auto& order : orders) {
+    SCOPED_TRACE(order.name);
+    const Program program(kFolder.wstring() + std::to_wstring(&order - orders));
+    const MainWindow main = AwaitMain(program);
+    const HWND progress = FindWindowW(nullptr, kProgressTitle);
+    Close(order.progress_first ? progress : main.window);
+    Shot(order.name);
+    EXPECT_TRUE(program.Running() && !Program::Shown(Program::Window(nullptr)));
+    if (order.exit_button) {
+      Click(main.exit);
+      Close(program.Await(), true);
+    } else {
+      Close(order.progress_first ? main.window : progress);
+    }
+    program.ExpectEndedWell();
+  }
+}
+
+}  // namespace
+}  // namespace kestovar::testing

@@ -118,7 +118,7 @@ std::string Outline(Machine& m, const std::function<void(Machine&)>& setup) {
   return m.types + "/" + std::to_string(m.copies) + (n ? " 1-" + std::to_string(n) : "") + rest;
 }
 
-TEST(Pass, Scenarios) {
+TEST(CopyPass, Scenarios) {
   using M = Machine&;
   const std::string all = " list: ASSAULT.TR2-MS.RPL", late = "-LANDING.RPL MODERN.RPL-MS.RPL";
   // A name starting with "+" is a retry: a further pass on the same machine.
@@ -168,8 +168,9 @@ TEST(Pass, Scenarios) {
   }
 }
 
-// Each file is asked about installed, on the disc, installed, on the disc, then listed on the
-// disc; at a drive root the paths keep both backslashes. Without UNWATER.TR2, success, no end.
+// The drive list keeps the size first asked for. Each file is probed installed, on the disc,
+// installed, on the disc, then its disc copy listed; paths after a drive root keep both
+// backslashes. Without UNWATER.TR2 the pass announces success but does not end.
 TEST(Probes, DriveListAndProbeOrderAtADriveRoot) {
   Machine m;
   EXPECT_EQ(GetDriveStrings(m), Text(u"A:\\\0C:\\\0D:\\\0\0", 13));

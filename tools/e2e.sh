@@ -72,7 +72,7 @@ every_letter=(a=none:floppy b=none:floppy d=wrong:hd {e..l}=empty:hd {m..q}=none
 # (C: is always there: the system drive, where the installation folders are made.)
 row 'Services.*'
 row DiscFound.AmongEveryKindOfDrive "${every_letter[@]}"
-row InstallFolder.AtADriveRoot d=disc:cdrom g=empty:hd
+row InstallFolder.AtADriveRootOverADamagedCopy d=disc:cdrom g=empty:hd
 row InstallFolder.AtThePathLengthLimit d=disc:cdrom
 row InstallFolder.WithFilesInTheWay d=big:cdrom
 row MainWindow.LaidOutAsDesignedAndWorkedByKeyboard d=disc:cdrom

@@ -374,7 +374,12 @@ TEST(DiscFound, AmongEveryKindOfDrive) {
   ExpectEveryFileCopied(kFolder);
 }
 
-TEST(InstallFolder, AtADriveRoot) { ExpectEveryFileCopied(L"G:\\"); }
+// An installed copy that differs from the disc's (damaged, or another edition) is replaced.
+TEST(InstallFolder, AtADriveRootOverADamagedCopy) {
+  fs::create_directories(L"G:\\DATA");
+  std::ofstream(L"G:\\DATA\\ASSAULT.TR2") << "damaged";
+  ExpectEveryFileCopied(L"G:\\");
+}
 
 // A folder as long as it can be for a plain copy of the longest name to fit the classic limit of
 // 259 characters: no name the program creates there may be longer, which Wine would not refuse.

@@ -61,7 +61,7 @@ TEST(Services, CopyProgressAnswersWaitingCallsButLeavesInputQueued) {
   RegisterClassW(&window_class);
   const HWND window = CreateWindowW(window_class.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
                                     nullptr, nullptr, nullptr);
-  // That call waits until this thread looks at its queue.
+  // A message sent from another thread waits until this thread looks at its queue.
   const HANDLE caller = CreateThread(nullptr, 0, CallFromAnotherThread, window, 0, nullptr);
   ASSERT_EQ(WaitForSingleObject(caller, 5000), WAIT_OBJECT_0);
   CloseHandle(caller);

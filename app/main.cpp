@@ -17,6 +17,12 @@ void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // An empty drive is an answer for the pass, not a question for the user: no "There is no disk
+  // in the drive" box for any probe, from before the first drive query to the end. The flags the
+  // program was started with stay (asking for them alone needs a Windows newer than XP).
+  const UINT inherited = SetErrorMode(SEM_FAILCRITICALERRORS);
+  SetErrorMode(inherited | SEM_FAILCRITICALERRORS);
+
   const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
 

@@ -11,12 +11,32 @@ pattern=${1:-.}
 artifacts=$PWD/build/e2e-artifacts
 
 wine_pick_arch
+need fonts-open-sans
 cmake --preset "$WINDOWS_PRESET" >/dev/null
 cmake --build --preset "$WINDOWS_PRESET" >/dev/null
 build=build/$WINDOWS_PRESET
 
+# A LOGFONTW as the registry holds it: a negative height under 256 (the letters' size in pixels
+# at 96 DPI), weight 400, the default character set, and the face name.
+logfont_hex() {
+  local height=$1 face=$2
+  {
+    printf "\\x$(printf %02x $((256 + height)))\\xff\\xff\\xff" # the height, little-endian
+    head -c 12 /dev/zero                               # width, escapement, orientation
+    printf '\x90\x01\0\0\0\0\0\x01\0\0\0\0'             # weight 400, ..., character set 1, ...
+    printf '%s' "$face" | iconv -t UTF-16LE
+    head -c $((64 - 2 * ${#face})) /dev/zero
+  } | od -An -tx1 -v | tr -s ' \n' ',' | sed 's/^,//; s/,$//'
+}
+
 started=$SECONDS
 wine_setup
+# Every row's Windows looks like today's where it matters to our windows: the message font is
+# wider than the dialog font the layout was drawn for (Open Sans 9 pt standing in for Segoe UI),
+# and menus have a colour of their own, as on XP's default theme, so the instruction's shows.
+printf '\n[Control Panel\\\\Desktop\\\\WindowMetrics]\n"MessageFont"=hex:%s\n' \
+  "$(logfont_hex -12 'Open Sans')" >>"$WINE_TEMPLATE/user.reg"
+printf '\n[Control Panel\\\\Colors]\n"Menu"="255 251 230"\n' >>"$WINE_TEMPLATE/user.reg"
 rm -rf "$artifacts"
 # The game's disc, small enough to copy in a blink; read-only like a real one.
 spare="$WINE_RUN_DIR/spare"
@@ -29,12 +49,22 @@ passed=0 failed=()
 #   big    the same, with one video bigger than the file size limit of every row
 #   other  another game's disc        wrong  our file names with other content
 #   none   no disc, no medium         empty  an empty folder
+# With DPI=N the row's screen has N dots per inch. With RELAY=FUNCTIONS the calls of those
+# functions are traced and relay_check reads the trace.
 row() {
   local tests=$1 drive letter what type dir disc=""
   shift
   grep -qE "$pattern" <<<"$tests" || return 0
-  local begun=$SECONDS
+  local begun=$SECONDS name=${tests%.\*}${DPI:+ at $DPI DPI}
   wine_scenario row
+  if [ -n "${DPI:-}" ]; then
+    printf '\n[Control Panel\\\\Desktop]\n"LogPixels"=dword:%08x\n' "$DPI" >>"$WINEPREFIX/user.reg"
+  fi
+  local debug=-all errors="$WINE_RUN_DIR/errors.log"
+  if [ -n "${RELAY:-}" ]; then
+    printf '\n[Software\\\\Wine\\\\Debug]\n"RelayInclude"="%s"\n' "$RELAY" >>"$WINEPREFIX/user.reg"
+    debug=+relay
+  fi
   for drive in "$@"; do
     letter=${drive%%=*} what=${drive#*=}
     type=${what#*:} what=${what%%:*}
@@ -51,17 +81,42 @@ row() {
     esac
     wine_drive "$letter" "$dir" "$type"
   done
-  local here="$WINEPREFIX/drive_c/tests" shots="$artifacts/${tests%.\*}"
+  local here="$WINEPREFIX/drive_c/tests" shots="$artifacts/${tests%.\*}${DPI:+-${DPI}dpi}"
   mkdir -p "$here" "$shots"
   cp "$build/app/Brenmira.exe" "$build/tests/win32/windows_tests.exe" "$here/"
   local code=0 result=passed
   KESTOVAR_DISC="${disc^^}:\\" KESTOVAR_DISC_FOLDER="$WINEPREFIX/drives/$disc" \
-    KESTOVAR_SPARE="$spare" KESTOVAR_SHOTS="$shots" \
+    KESTOVAR_SPARE="$spare" KESTOVAR_SHOTS="$shots" WINEDEBUG=$debug \
     wine_run_file_limited 4096 "$here" 240 "$here/windows_tests.exe" --gtest_filter="$tests" \
-    --gtest_color=no || code=$?
+    --gtest_color=no 2>"$errors" || code=$?
   wine_end_scenario
-  if [ "$code" -eq 0 ]; then passed=$((passed + 1)); else failed+=("$tests") result="FAILED ($code)"; fi
-  echo "e2e: $tests: $result in $((SECONDS - begun)) s"
+  if [ -z "${RELAY:-}" ]; then
+    cat "$errors" >&2
+  elif [ "$code" -eq 0 ]; then
+    relay_check "$errors" || code=$?
+  fi
+  if [ "$code" -eq 0 ]; then passed=$((passed + 1)); else failed+=("$name") result="FAILED ($code)"; fi
+  echo "e2e: $name: $result in $((SECONDS - begun)) s"
+}
+
+# What a relay trace shows of Brenmira.exe: on its thread, the last error mode set before its
+# first drive query turns critical-error boxes off (SEM_FAILCRITICALERRORS, 1); and every
+# listing asks for information level 0, the one Windows XP has.
+relay_check() {
+  awk '
+    function thread() { return substr($0, 1, index($0, ":") - 1) }
+    /:Call KERNEL32\.SetErrorMode\(/ { split($0, call, /[()]/); mode[thread()] = call[2] }
+    /:Call KERNEL32\.GetLogicalDriveStringsA\(/ && !queried { queried = 1; first = mode[thread()] }
+    /:Call KERNEL32\.(GetFileAttributesExW|FindFirstFileExW)\(/ {
+      listings++
+      if ($0 !~ /",0+,/) newer++
+    }
+    /:Call KERNEL32\.FindFirstFileW\(/ { searches++ }
+    END {
+      printf "relay: error mode \"%s\" before the first drive query; %d listings, %d of them at" \
+        " a level newer than XP; %d searches\n", first, listings, newer, searches
+      exit !(queried && first ~ /[13579bdfBDF]$/ && listings > 0 && !newer)
+    }' "$1"
 }
 
 # Every drive letter: floppies without a disk, fixed and network disks (one with our file names),
@@ -71,11 +126,14 @@ every_letter=(a=none:floppy b=none:floppy d=wrong:hd {e..l}=empty:hd {m..q}=none
 
 # (C: is always there: the system drive, where the installation folders are made.)
 row 'Services.*'
-row DiscFound.AmongEveryKindOfDrive "${every_letter[@]}"
+RELAY="kernel32.SetErrorMode;kernel32.GetLogicalDriveStringsA;kernel32.GetFileAttributesExW"\
+";kernel32.FindFirstFileExW;kernel32.FindFirstFileW" \
+  row DiscFound.AmongEveryKindOfDrive "${every_letter[@]}"
 row InstallFolder.AtADriveRootOverADamagedCopy d=disc:cdrom g=empty:hd
 row InstallFolder.AtThePathLengthLimit d=disc:cdrom
 row InstallFolder.WithFilesInTheWay d=big:cdrom
 row MainWindow.LaidOutAsDesignedAndWorkedByKeyboard d=disc:cdrom
+DPI=144 row MainWindow.LaidOutAsDesignedAndWorkedByKeyboard d=disc:cdrom
 row Retry.EachPassListsWhatIsStillMissingUntilTheLastOneEnds d=disc:cdrom
 row Closing.TheProgramEndsWhenItsLastWindowCloses d=disc:cdrom
 

@@ -21,6 +21,12 @@ constexpr int Pixels(long long twips, int dpi) {
 
 inline constexpr char16_t kProgramTitle[] = u"Kestovar";
 
+// The face the layout was drawn for, in both windows: the classic dialog font at 8 points (160
+// twips), scaled to the screen like everything else. Not the user's message font, which on
+// Vista to 11 is wider than the instruction line can hold.
+inline constexpr char16_t kFontFace[] = u"MS Shell Dlg 2";
+inline constexpr int kFontTwips = 160;
+
 // The progress window.
 namespace progress_window {
 inline constexpr char16_t kTitle[] = u"Fájlok másolása a CD-ről";

@@ -75,14 +75,43 @@ bool NothingThere(DWORD system_error, const Text& path) {
          (system_error == ERROR_INVALID_NAME && InAFile(path));
 }
 
-bool Matches(const WIN32_FIND_DATAW& entry, int attributes) {
-  const DWORD found = entry.dwFileAttributes;
+// Whether an entry found counts: hidden and system entries never do, folders only when asked.
+bool Matches(DWORD found, std::wstring_view name, int attributes) {
   if (found & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) return false;
   if (found & FILE_ATTRIBUTE_DIRECTORY) {
-    const std::wstring_view name = entry.cFileName;
     return (attributes & kWithFolders) != 0 && name != L"." && name != L"..";
   }
   return true;
+}
+
+// The first entry that matches a pattern, or a folder given with its separator, by a search.
+Text Search(const Text& path, int attributes) {
+  Text pattern = path;
+  // A folder given with its separator is listed, as the classic listing does.
+  if (!pattern.empty() && (pattern.back() == u'\\' || pattern.back() == u'/')) pattern += u'*';
+
+  WIN32_FIND_DATAW entry;
+  const HANDLE search = FindFirstFileW(Wide(pattern), &entry);
+  if (search == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (NothingThere(error, path)) return Text();
+    Fail(error);
+  }
+  Text name;
+  DWORD error = ERROR_SUCCESS;
+  for (;;) {
+    if (Matches(entry.dwFileAttributes, entry.cFileName, attributes)) {
+      name = FromWide(entry.cFileName);
+      break;
+    }
+    if (!FindNextFileW(search, &entry)) {
+      error = GetLastError();
+      break;
+    }
+  }
+  FindClose(search);
+  if (error != ERROR_SUCCESS && !NothingThere(error, path)) Fail(error);
+  return name;
 }
 
 // "ASSAULT.TR2" is copied as "ASSAULT.~00", or "ASSAULT.~01" when that name is taken, and so
@@ -134,33 +163,18 @@ Text Win32Services::CurrentDirectory() {
 }
 
 Text Win32Services::Dir(const Text& path, int attributes) {
-  Text pattern = path;
-  // A folder given with its separator is listed, as the classic listing does.
-  if (!pattern.empty() && (pattern.back() == u'\\' || pattern.back() == u'/')) pattern += u'*';
+  // A plain path names at most one entry: one attribute query answers for it, where a search
+  // would open and close the folder. Patterns and folders to list are searched.
+  const Text name = path.substr(path.find_last_of(u"\\/:") + 1);
+  if (name.empty() || name.find_first_of(u"*?") != Text::npos) return Search(path, attributes);
 
-  WIN32_FIND_DATAW entry;
-  const HANDLE search =
-      FindFirstFileExW(Wide(pattern), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
-  if (search == INVALID_HANDLE_VALUE) {
+  WIN32_FILE_ATTRIBUTE_DATA entry;
+  if (!GetFileAttributesExW(Wide(path), GetFileExInfoStandard, &entry)) {
     const DWORD error = GetLastError();
     if (NothingThere(error, path)) return Text();
     Fail(error);
   }
-  Text name;
-  DWORD error = ERROR_SUCCESS;
-  for (;;) {
-    if (Matches(entry, attributes)) {
-      name = FromWide(entry.cFileName);
-      break;
-    }
-    if (!FindNextFileW(search, &entry)) {
-      error = GetLastError();
-      break;
-    }
-  }
-  FindClose(search);
-  if (error != ERROR_SUCCESS && !NothingThere(error, path)) Fail(error);
-  return name;
+  return Matches(entry.dwFileAttributes, Wide(name), attributes) ? name : Text();
 }
 
 void Win32Services::FileCopy(const Text& source, const Text& destination) {

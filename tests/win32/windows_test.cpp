@@ -22,7 +22,8 @@ namespace fs = std::filesystem;
 
 // The engine tells only 52 apart, a drive it cannot read, whose files get no progress step:
 // Windows says "not ready" of a CD-ROM drive without a disc. A name the file system rejects
-// fails the same way; a path where nothing is, is no failure.
+// fails the same way; a path where nothing is, is no failure. What the listing answers, for a
+// plain path and for a pattern alike: a name, nothing, or a failure's number.
 TEST(Services, ErrorNumbersKeep52ForWhatCannotBeRead) {
   for (DWORD error : {ERROR_NOT_READY, ERROR_NO_MEDIA_IN_DRIVE, ERROR_UNRECOGNIZED_MEDIA,
                       ERROR_INVALID_DRIVE, ERROR_DEV_NOT_EXIST}) {
@@ -33,13 +34,41 @@ TEST(Services, ErrorNumbersKeep52ForWhatCannotBeRead) {
     EXPECT_NE(ErrorNumber(error), 52) << error;
   }
   for (DWORD error = 0; error < 20000; ++error) ASSERT_NE(ErrorNumber(error), 0) << error;
-  Win32Services services;
-  EXPECT_EQ(services.Dir(u"C:\\NOWHERE\\X.TR2", kWithFolders), u"");
-  try {
-    services.Dir(u"C:\\A*B\\X.TR2", kWithFolders);
-    ADD_FAILURE() << "a rejected name answered";
-  } catch (const Failure& failure) {
-    EXPECT_EQ(failure.number, 52);
+  fs::create_directories(L"C:\\GAME\\FOLDER.TR2");
+  for (const wchar_t* file : {L"FILE.TR2", L"HIDDEN.TR2", L"SYSTEM.TR2"}) {
+    std::ofstream(fs::path(L"C:\\GAME") / file) << "on the disc";
+  }
+  SetFileAttributesW(L"C:\\GAME\\HIDDEN.TR2", FILE_ATTRIBUTE_HIDDEN);
+  SetFileAttributesW(L"C:\\GAME\\SYSTEM.TR2", FILE_ATTRIBUTE_SYSTEM);
+  const auto answer = [](const char16_t* path, int attributes) {
+    try {
+      const Text name = Win32Services().Dir(path, attributes);
+      return std::string(name.begin(), name.end());  // our names are plain ASCII
+    } catch (const Failure& failure) {
+      return std::to_string(failure.number);
+    }
+  };
+  const struct {
+    const char16_t* path;
+    int attributes;
+    std::string answer;
+  } listings[] = {
+      {u"C:\\GAME\\FILE.TR2", kOrdinaryFiles, "FILE.TR2"},
+      {u"C:\\GAME\\FILE.TR?", kOrdinaryFiles, "FILE.TR2"},
+      {u"C:\\GAME\\FOLDER.TR2", kOrdinaryFiles, ""},  // folders only where asked
+      {u"C:\\GAME\\FOLDER.TR2", kWithFolders, "FOLDER.TR2"},
+      {u"C:\\GAME\\HIDDEN.TR2", kWithFolders, ""},  // hidden and system entries never
+      {u"C:\\GAME\\SYSTEM.TR2", kWithFolders, ""},
+      {u"C:\\GAME\\H*.TR2", kWithFolders, ""},
+      {u"C:\\GAME\\MISSING.TR2", kWithFolders, ""},  // nothing there: no file, no folder
+      {u"C:\\NOWHERE\\X.TR2", kWithFolders, ""},
+      {u"C:\\GAME\\FILE.TR2\\X.TR2", kWithFolders, ""},  // a file where a folder should be
+      {u"C:\\A*B\\X.TR2", kWithFolders, "52"},           // names the file system rejects
+      {u"C:\\A|B\\X.TR2", kWithFolders, "52"},
+  };
+  for (const auto& listing : listings) {
+    EXPECT_EQ(answer(listing.path, listing.attributes), listing.answer)
+        << "listing " << &listing - listings;
   }
 }
 
@@ -108,9 +137,10 @@ std::wstring Setting(const wchar_t* name, bool host_path = false) {
 }
 
 bool WaitUntil(const std::function<bool()>& ready, double seconds = 10) {
-  for (const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000);;) {
+  const DWORD started = GetTickCount();
+  for (;;) {
     if (ready()) return true;
-    if (GetTickCount64() > end) return false;
+    if (GetTickCount() - started > static_cast<DWORD>(seconds * 1000)) return false;
     Sleep(20);  // a polling interval, not a wait for something
   }
 }
@@ -169,8 +199,8 @@ class Program {
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     STARTUPINFOW startup{sizeof startup};
     EXPECT_TRUE(CreateProcessW(fs::path(self).replace_filename(L"Brenmira.exe").c_str(), nullptr,
-                               nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                               &info_));
+                               nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE, nullptr,
+                               folder.c_str(), &startup, &info_));
   }
   ~Program() {
     if (Running()) TerminateProcess(info_.hProcess, 99);
@@ -336,6 +366,31 @@ MainWindow AwaitMain(const Program& program) {
   return main;
 }
 
+// Where the instruction's text ends, in client pixels: the label shows only its background, the
+// menu colour, from there to its right edge. Seen with the window widened, so that nothing but
+// the label itself can cut the text.
+int InstructionEnd(const MainWindow& main) {
+  RECT window{}, label{};
+  GetWindowRect(main.window, &window);
+  SetWindowPos(main.window, nullptr, 0, 0, window.right - window.left + 40,
+               window.bottom - window.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  GetWindowRect(main.instruction, &label);
+  const HDC screen = GetDC(nullptr);
+  const auto blank = [&](int x) {
+    for (int y = label.top; y < label.bottom; ++y) {
+      if (GetPixel(screen, x, y) != GetSysColor(COLOR_MENU)) return false;
+    }
+    return true;
+  };
+  EXPECT_TRUE(WaitUntil([&] { return blank(label.right - 1); }, 5))
+      << "the label does not end on its menu-coloured background";
+  POINT end{label.right, label.top};
+  while (end.x > label.left && blank(end.x - 1)) --end.x;
+  ReleaseDC(nullptr, screen);
+  ScreenToClient(main.window, &end);
+  return end.x;
+}
+
 // A message box as the user sees it: title, text, buttons, and whether it has an icon.
 std::wstring Seen(HWND box) {
   std::wstring seen = Text(box) + L" | " + Text(GetDlgItem(box, 0xFFFF)) + L" |";
@@ -401,6 +456,9 @@ TEST(InstallFolder, AtThePathLengthLimit) {
                           nullptr, &overlapped, nullptr);
   };
   watch();
+  // Wine watches a subfolder that was there before only once something has listed it; Windows
+  // needs no such help.
+  fs::directory_iterator(folder + L"\\DATA");
   ExpectEveryFileCopied(folder, {{L"DATA\\ASSAULT.~00", {"left by a copy that was killed"}}});
   std::set<std::wstring> created;
   for (DWORD size = 0; WaitForSingleObject(overlapped.hEvent, 1000) == WAIT_OBJECT_0; watch()) {
@@ -458,20 +516,40 @@ TEST(MainWindow, LaidOutAsDesignedAndWorkedByKeyboard) {
   Shot("videos-missing");
   EXPECT_EQ(Text(main.list), Report(kVideos));
   EXPECT_EQ(Percent(), L"75%");
+  // Both windows as designed at the screen's DPI: client areas and controls, in pixels.
+  const std::map<int, std::vector<std::string>> designs = {
+      {96,
+       {"(0,0) 369x306", "(8,16) 353x203", "(16,232) 361x17", "(8,264) 161x33", "(200,264) 161x33",
+        "(0,0) 376x94", "(144,64) 57x17"}},
+      {144,
+       {"(0,0) 554x459", "(12,24) 530x305", "(24,348) 542x26", "(12,396) 242x50",
+        "(300,396) 242x50", "(0,0) 564x141", "(216,96) 86x26"}}};
   const HDC screen = GetDC(nullptr);
-  ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSY), 96) << "the sizes below are for 96 DPI";
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
-  EXPECT_EQ(Placement(main.window), "(0,0) 369x306");
-  EXPECT_EQ(Placement(main.list), "(8,16) 353x203");
-  EXPECT_EQ(Placement(main.instruction), "(16,232) 361x17");
-  EXPECT_EQ(Placement(main.retry), "(8,264) 161x33");
-  EXPECT_EQ(Placement(main.exit), "(200,264) 161x33");
-  EXPECT_EQ(Placement(progress), "(0,0) 376x94");
-  EXPECT_EQ(Placement(Child(progress, L"Static")), "(144,64) 57x17");
+  ASSERT_TRUE(designs.count(dpi)) << "no design for " << dpi << " DPI";
+  const std::vector<std::string> placements = {Placement(main.window),
+                                               Placement(main.list),
+                                               Placement(main.instruction),
+                                               Placement(main.retry),
+                                               Placement(main.exit),
+                                               Placement(progress),
+                                               Placement(Child(progress, L"Static"))};
+  EXPECT_EQ(placements, designs.at(dpi));
   RECT window{};
   GetWindowRect(main.window, &window);
   EXPECT_NEAR(window.left + window.right, GetSystemMetrics(SM_CXSCREEN), 1) << "not centred";
   EXPECT_NEAR(window.top + window.bottom, GetSystemMetrics(SM_CYSCREEN), 1) << "not centred";
+  // Whatever the user's message font (the row's is wider than the design's), the instruction
+  // reads to its end inside the client area as designed, on its menu-coloured background.
+  ASSERT_NE(GetSysColor(COLOR_MENU), GetSysColor(COLOR_BTNFACE)) << "the row's menus look alike";
+  RECT client{};
+  GetClientRect(main.window, &client);
+  const int end = InstructionEnd(main);
+  std::cout << "The instruction's text ends at pixel " << end << " of a " << client.right
+            << "-pixel client area at " << dpi << " DPI\n";
+  EXPECT_GT(end, client.right / 2) << "too little text";
+  EXPECT_LT(end, client.right) << "the text is cut";
 
   EXPECT_EQ(program.Focus(), main.list);
   program.Key(VK_ESCAPE);

@@ -1,5 +1,8 @@
 #include "ui/win32/win32_ui.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace kestovar::ui {
 namespace {
 int open_windows = 0;
@@ -21,12 +24,14 @@ RECT PixelRect(const Box& box) {
           Pixels(box.top + box.height, dpi)};
 }
 
-HFONT DefaultFont() {
+HFONT DialogFont() {
   static const HFONT font = [] {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-    return CreateFontIndirectW(&metrics.lfMessageFont);
+    LOGFONTW face{};
+    face.lfHeight = -Pixels(kFontTwips, ScreenDpi());  // negative: the size of the letters
+    face.lfWeight = FW_NORMAL;
+    face.lfCharSet = DEFAULT_CHARSET;
+    std::copy(std::begin(kFontFace), std::end(kFontFace), face.lfFaceName);
+    return CreateFontIndirectW(&face);
   }();
   return font;
 }
@@ -46,7 +51,7 @@ HWND CreateControl(HWND parent, const wchar_t* window_class, const char16_t* tex
       rect.right - rect.left, rect.bottom - rect.top, parent,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
       reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
-  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont()), FALSE);
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), FALSE);
   return control;
 }
 

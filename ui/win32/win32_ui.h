@@ -1,4 +1,4 @@
-// What both windows share on Win32: pixel conversion at the screen's DPI, the default font,
+// What both windows share on Win32: pixel conversion at the screen's DPI, the dialog font,
 // child-control creation from the design table, and the count of open windows.
 #pragma once
 
@@ -19,8 +19,8 @@ int ScreenDpi();
 // any DPI; at 96 DPI every value is the design's twips / 15, rounded.
 RECT PixelRect(const Box& box);
 
-// The window's default user-interface font (the system's message font).
-HFONT DefaultFont();
+// The font of every control: the dialog face the layout was drawn for, at the screen's DPI.
+HFONT DialogFont();
 
 // The outer size of a window whose client area is `client` twips.
 SIZE OuterSize(const Size& client, DWORD style, DWORD ex_style);

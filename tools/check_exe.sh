@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The shipped Brenmira.exe as Windows XP SP3 will take it, read off the 32-bit build (building it
+# needs no 32-bit machine): a 32-bit GUI program whose header asks for no Windows newer than XP
+# (5.1), and whose every import is on tools/xp-imports.txt.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source tools/need.sh
+
+need cmake make g++-mingw-w64-i686
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 --target Brenmira >/dev/null
+exe=build/win32/app/Brenmira.exe
+header=$(i686-w64-mingw32-objdump -p "$exe")
+value() { awk -v name="$1" '$1 == name { print $2; exit }' <<<"$header"; }
+
+failed=0
+check() { # WHAT CONDITION...
+  local what=$1
+  shift
+  if "$@"; then echo "check_exe: $what"; else echo "check_exe: NOT $what" && failed=1; fi
+}
+# Both versions the header names, the system's and the subsystem's, at most XP's 5.1.
+for_xp() {
+  local major
+  for major in MajorOSystemVersion MajorSubsystemVersion; do
+    local minor=${major/Major/Minor}
+    [ "$(value "$major")" -lt 5 ] || { [ "$(value "$major")" -eq 5 ] && [ "$(value "$minor")" -le 1 ]; } ||
+      return 1
+  done
+}
+
+check "a 32-bit program (PE32, i386)" grep -q "file format pei-i386" <<<"$header"
+check "a GUI program" [ "$(value Subsystem)" = 00000002 ]
+check "for Windows $(value MajorOSystemVersion).$(value MinorOSystemVersion), subsystem"\
+" $(value MajorSubsystemVersion).$(value MinorSubsystemVersion): at most XP's 5.1" for_xp
+
+imports=$(awk '/DLL Name:/ { dll = toupper($3); next } /^$/ { dll = "" }
+  dll && /^\t[0-9a-f]+\t +[0-9]+ +[A-Za-z_]/ { print dll, $3 }' <<<"$header" | sort)
+unlisted=$(comm -23 <(echo "$imports") <(grep -v '^#' tools/xp-imports.txt | sort))
+check "$(wc -l <<<"$imports") imports from $(cut -d' ' -f1 <<<"$imports" | sort -u | paste -sd' '),"\
+" each on tools/xp-imports.txt" [ -z "$unlisted" ]
+[ -z "$unlisted" ] || echo "check_exe: not on the list: $(paste -sd' ' <<<"$unlisted")"
+exit "$failed"

@@ -47,8 +47,10 @@ void Folyamat::Show() {
 }
 
 void Folyamat::Repaint() {
-  RedrawWindow(Loaded(), nullptr, nullptr,
-               RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  // Paints now what changed since the last paint: all of a window just shown, then the bar's
+  // new strip and the percentage text. Erasing the whole window each time would flicker where
+  // nothing composes the screen (XP), and costs time during the pass.
+  RedrawWindow(Loaded(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 void Folyamat::SetPercentText(const Text& text) {
@@ -58,12 +60,15 @@ void Folyamat::SetPercentText(const Text& text) {
 
 void Folyamat::SetBarWidth(float twips) {
   HWND hwnd = Loaded();
-  RECT old_bar = BarRect();
+  const RECT old_bar = BarRect();
   tegla_width_ = twips;
-  RECT new_bar = BarRect();
-  // Painted now by a repaint, or by whatever paints next (a message box, the event loop).
-  UnionRect(&old_bar, &old_bar, &new_bar);
-  InvalidateRect(hwnd, &old_bar, TRUE);
+  // Only the strip between the old and the new right edge changes, with the outline's column
+  // on its inner side. Painted now by a repaint, or by whatever paints next (a message box, the
+  // event loop).
+  RECT changed = BarRect();
+  changed.left = std::min(old_bar.right, changed.right) - 1;
+  changed.right = std::max(old_bar.right, changed.right);
+  InvalidateRect(hwnd, &changed, TRUE);
 }
 
 void Folyamat::Unload() {

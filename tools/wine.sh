@@ -60,8 +60,20 @@ wine_make_template() {
   WINE_RUN_DIR=$(mktemp -d /tmp/kestovar-wine.XXXXXX)
   trap wine_teardown EXIT
   WINE_TEMPLATE="$WINE_RUN_DIR/template"
-  WINEPREFIX="$WINE_TEMPLATE" timeout -k 5 180 env -u DISPLAY "$WINE" wineboot -i >/dev/null 2>&1 ||
-    { wine_log "could not make a Wine prefix"; return 1; }
+  # Making a prefix has been seen to fail once while other prefixes kept the machine busy: its
+  # own words are shown, and it is tried once more from scratch before giving up.
+  local attempt
+  for attempt in 1 2; do
+    rm -rf "$WINE_TEMPLATE"
+    WINEPREFIX="$WINE_TEMPLATE" timeout -k 5 180 env -u DISPLAY "$WINE" wineboot -i \
+      >"$WINE_RUN_DIR/wineboot.log" 2>&1 && break
+    wine_log "wineboot failed (attempt $attempt of 2), saying:"
+    tail -n 20 "$WINE_RUN_DIR/wineboot.log" >&2
+    WINEPREFIX="$WINE_TEMPLATE" timeout 30 wineserver -k 2>/dev/null || true
+    wine_stop_leftovers "$WINE_TEMPLATE"
+    [ "$attempt" -lt 2 ] || { wine_log "could not make a Wine prefix"; return 1; }
+    wine_log "trying once more"
+  done
   WINEPREFIX="$WINE_TEMPLATE" timeout 30 wineserver -k 2>/dev/null || true
   WINEPREFIX="$WINE_TEMPLATE" timeout 30 wineserver -w 2>/dev/null || true
   wine_stop_leftovers "$WINE_TEMPLATE"

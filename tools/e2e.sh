@@ -16,26 +16,17 @@ cmake --preset "$WINDOWS_PRESET" >/dev/null
 cmake --build --preset "$WINDOWS_PRESET" >/dev/null
 build=build/$WINDOWS_PRESET
 
-# A LOGFONTW as the registry holds it: a negative height under 256 (the letters' size in pixels
-# at 96 DPI), weight 400, the default character set, and the face name.
-logfont_hex() {
-  local height=$1 face=$2
-  {
-    printf "\\x$(printf %02x $((256 + height)))\\xff\\xff\\xff" # the height, little-endian
-    head -c 12 /dev/zero                               # width, escapement, orientation
-    printf '\x90\x01\0\0\0\0\0\x01\0\0\0\0'             # weight 400, ..., character set 1, ...
-    printf '%s' "$face" | iconv -t UTF-16LE
-    head -c $((64 - 2 * ${#face})) /dev/zero
-  } | od -An -tx1 -v | tr -s ' \n' ',' | sed 's/^,//; s/,$//'
-}
+# Open Sans 9 pt as a LOGFONTW, the registry's way: height -12, weight 400, the face's name.
+open_sans_9=f4,ff,ff,ff$(printf ',00%.0s' {1..12}),90,01,00,00,00,00,00,01,00,00,00,00
+open_sans_9+=,4f,00,70,00,65,00,6e,00,20,00,53,00,61,00,6e,00,73$(printf ',00%.0s' {1..47})
 
 started=$SECONDS
 wine_setup
 # Every row's Windows looks like today's where it matters to our windows: the message font is
 # wider than the dialog font the layout was drawn for (Open Sans 9 pt standing in for Segoe UI),
 # and menus have a colour of their own, as on XP's default theme, so the instruction's shows.
-printf '\n[Control Panel\\\\Desktop\\\\WindowMetrics]\n"MessageFont"=hex:%s\n' \
-  "$(logfont_hex -12 'Open Sans')" >>"$WINE_TEMPLATE/user.reg"
+printf '\n[Control Panel\\\\Desktop\\\\WindowMetrics]\n"MessageFont"=hex:%s\n' "$open_sans_9" \
+  >>"$WINE_TEMPLATE/user.reg"
 printf '\n[Control Panel\\\\Colors]\n"Menu"="255 251 230"\n' >>"$WINE_TEMPLATE/user.reg"
 rm -rf "$artifacts"
 # The game's disc, small enough to copy in a blink; read-only like a real one.
@@ -103,20 +94,12 @@ row() {
 # first drive query turns critical-error boxes off (SEM_FAILCRITICALERRORS, 1); and every
 # listing asks for information level 0, the one Windows XP has.
 relay_check() {
-  awk '
-    function thread() { return substr($0, 1, index($0, ":") - 1) }
-    /:Call KERNEL32\.SetErrorMode\(/ { split($0, call, /[()]/); mode[thread()] = call[2] }
-    /:Call KERNEL32\.GetLogicalDriveStringsA\(/ && !queried { queried = 1; first = mode[thread()] }
-    /:Call KERNEL32\.(GetFileAttributesExW|FindFirstFileExW)\(/ {
-      listings++
-      if ($0 !~ /",0+,/) newer++
-    }
-    /:Call KERNEL32\.FindFirstFileW\(/ { searches++ }
-    END {
-      printf "relay: error mode \"%s\" before the first drive query; %d listings, %d of them at" \
-        " a level newer than XP; %d searches\n", first, listings, newer, searches
-      exit !(queried && first ~ /[13579bdfBDF]$/ && listings > 0 && !newer)
-    }' "$1"
+  awk '/:Call KERNEL32\.SetErrorMode\(/ { split($0, call, /[:()]/); mode[call[1]] = call[3] }
+    /:Call KERNEL32\.GetLogicalDriveStringsA\(/ && !asked { split($0, call, ":"); asked = 1; first = mode[call[1]] }
+    /:Call KERNEL32\.(GetFileAttributesExW|FindFirstFileExW)\(/ { listings++; newer += $0 !~ /",0+,/ }
+    END { printf "relay: error mode \"%s\" before the first drive query; %d listings, %d at a level" \
+            " newer than XP\n", first, listings, newer
+          exit !(asked && first ~ /[13579bdf]$/ && listings && !newer) }' "$1"
 }
 
 # Every drive letter: floppies without a disk, fixed and network disks (one with our file names),
@@ -127,7 +110,7 @@ every_letter=(a=none:floppy b=none:floppy d=wrong:hd {e..l}=empty:hd {m..q}=none
 # (C: is always there: the system drive, where the installation folders are made.)
 row 'Services.*'
 RELAY="kernel32.SetErrorMode;kernel32.GetLogicalDriveStringsA;kernel32.GetFileAttributesExW"\
-";kernel32.FindFirstFileExW;kernel32.FindFirstFileW" \
+";kernel32.FindFirstFileExW" \
   row DiscFound.AmongEveryKindOfDrive "${every_letter[@]}"
 row InstallFolder.AtADriveRootOverADamagedCopy d=disc:cdrom g=empty:hd
 row InstallFolder.AtThePathLengthLimit d=disc:cdrom

@@ -40,35 +40,30 @@ TEST(Services, ErrorNumbersKeep52ForWhatCannotBeRead) {
   }
   SetFileAttributesW(L"C:\\GAME\\HIDDEN.TR2", FILE_ATTRIBUTE_HIDDEN);
   SetFileAttributesW(L"C:\\GAME\\SYSTEM.TR2", FILE_ATTRIBUTE_SYSTEM);
-  const auto answer = [](const char16_t* path, int attributes) {
+  const auto answer = [](const Text& path, int attributes) {
     try {
       const Text name = Win32Services().Dir(path, attributes);
-      return std::string(name.begin(), name.end());  // our names are plain ASCII
+      return std::string(name.begin(), name.end());  // these names are plain ASCII
     } catch (const Failure& failure) {
       return std::to_string(failure.number);
     }
   };
-  const struct {
-    const char16_t* path;
-    int attributes;
-    std::string answer;
-  } listings[] = {
-      {u"C:\\GAME\\FILE.TR2", kOrdinaryFiles, "FILE.TR2"},
-      {u"C:\\GAME\\FILE.TR?", kOrdinaryFiles, "FILE.TR2"},
-      {u"C:\\GAME\\FOLDER.TR2", kOrdinaryFiles, ""},  // folders only where asked
-      {u"C:\\GAME\\FOLDER.TR2", kWithFolders, "FOLDER.TR2"},
-      {u"C:\\GAME\\HIDDEN.TR2", kWithFolders, ""},  // hidden and system entries never
-      {u"C:\\GAME\\SYSTEM.TR2", kWithFolders, ""},
-      {u"C:\\GAME\\H*.TR2", kWithFolders, ""},
-      {u"C:\\GAME\\MISSING.TR2", kWithFolders, ""},  // nothing there: no file, no folder
-      {u"C:\\NOWHERE\\X.TR2", kWithFolders, ""},
-      {u"C:\\GAME\\FILE.TR2\\X.TR2", kWithFolders, ""},  // a file where a folder should be
-      {u"C:\\A*B\\X.TR2", kWithFolders, "52"},           // names the file system rejects
-      {u"C:\\A|B\\X.TR2", kWithFolders, "52"},
-  };
-  for (const auto& listing : listings) {
-    EXPECT_EQ(answer(listing.path, listing.attributes), listing.answer)
-        << "listing " << &listing - listings;
+  // Each path's answer asked for ordinary files only, then with folders.
+  for (const auto& [path, files, folders] :
+       std::initializer_list<std::tuple<Text, std::string, std::string>>{
+           {u"C:\\GAME\\FILE.TR2", "FILE.TR2", "FILE.TR2"},
+           {u"C:\\GAME\\FOLDER.TR2", "", "FOLDER.TR2"},
+           {u"C:\\GAME\\HIDDEN.TR2", "", ""},  // hidden and system entries never count
+           {u"C:\\GAME\\SYSTEM.TR2", "", ""},
+           {u"C:\\GAME\\?????.TR2", "", ""},
+           {u"C:\\GAME\\MISSING.TR2", "", ""},  // nothing there: no file, no folder
+           {u"C:\\NOWHERE\\X.TR2", "", ""},
+           {u"C:\\GAME\\FILE.TR2\\X.TR2", "", ""},  // a file where a folder should be
+           {u"C:\\A*B\\X.TR2", "52", "52"},         // names the file system rejects
+           {u"C:\\A|B\\X.TR2", "52", "52"}}) {
+    const std::string ascii(path.begin(), path.end());
+    EXPECT_EQ(answer(path, kOrdinaryFiles), files) << ascii;
+    EXPECT_EQ(answer(path, kWithFolders), folders) << ascii;
   }
 }
 

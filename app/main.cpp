@@ -1,8 +1,6 @@
 // Brenmira.exe: started in the game's installation folder, it completes the installation
 // from the disc, and stays only when something is still missing.
 #include <windows.h>
-// after windows.h
-#include <commctrl.h>
 
 #include <cstdlib>
 
@@ -22,9 +20,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // program was started with stay (asking for them alone needs a Windows newer than XP).
   const UINT inherited = SetErrorMode(SEM_FAILCRITICALERRORS);
   SetErrorMode(inherited | SEM_FAILCRITICALERRORS);
-
-  const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&controls);
 
   kestovar::Win32Services services;
   kestovar::ui::Folyamat folyamat(instance);

@@ -1,7 +1,5 @@
 #include "ui/win32/copy_files.h"
 
-#include <commctrl.h>
-
 #include "ui/layout.h"
 #include "ui/win32/win32_ui.h"
 
@@ -19,9 +17,9 @@ enum ControlId { kHianylistaId = 100, kCdUjraId, kKilepId, kLabel1Id };
 
 // A multi-line text box keeps Tab for itself and closes its window on Escape. The list hands
 // Tab on to the buttons, and Escape does nothing: the window has no cancel button.
-LRESULT CALLBACK ListKeys(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
-                          DWORD_PTR) {
-  LRESULT code = DefSubclassProc(hwnd, message, wparam, lparam);
+WNDPROC edit_procedure = nullptr;
+LRESULT CALLBACK ListKeys(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  LRESULT code = CallWindowProcW(edit_procedure, hwnd, message, wparam, lparam);
   if (message == WM_GETDLGCODE && lparam != 0) {
     const auto* key = reinterpret_cast<const MSG*>(lparam);
     if (key->message == WM_KEYDOWN && (key->wParam == VK_TAB || key->wParam == VK_ESCAPE)) {
@@ -34,13 +32,24 @@ LRESULT CALLBACK ListKeys(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
 }  // namespace
 
 copy_files::copy_files(HINSTANCE instance, Services& services, Folyamat& progress)
-    : services_(services), folyamat_(progress), engine_(services, progress, *this) {
+    : instance_(instance),
+      services_(services),
+      folyamat_(progress),
+      engine_(services, progress, *this) {
   RegisterWindowClass<copy_files>(instance, kClass, LoadIconW(instance, MAKEINTRESOURCEW(kIconId)));
+}
+
+HWND copy_files::Loaded() {
+  if (hwnd_ != nullptr) return hwnd_;
+  // Made when the list is first written or the window first shown: a pass that finds nothing
+  // missing ends the program without ever making it, or loading what only it needs.
+  LoadCommonControls();
   const SIZE size = OuterSize(kClient, kStyle, kExStyle);
   CreateWindowExW(kExStyle, kClass, Wide(kTitle), kStyle,
                   (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2,
                   (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2, size.cx, size.cy, nullptr, nullptr,
-                  instance, this);
+                  instance_, this);
+  return hwnd_;
 }
 
 void copy_files::CreateControls() {
@@ -48,7 +57,8 @@ void copy_files::CreateControls() {
   hianylista_ = CreateControl(hwnd_, L"EDIT", kHianylistaText,
                               WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY,
                               WS_EX_CLIENTEDGE, hianylista, kHianylistaId);
-  SetWindowSubclass(hianylista_, ListKeys, 0, 0);
+  edit_procedure = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(hianylista_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListKeys)));
   cd_ujra_ = CreateControl(hwnd_, L"BUTTON", kCdUjraText, WS_TABSTOP | BS_PUSHBUTTON, 0, cd_ujra,
                            kCdUjraId);
   kilep_ =
@@ -64,12 +74,15 @@ void copy_files::Form_Load() {
 }
 
 void copy_files::Show() {
-  ShowWindow(hwnd_, SW_SHOWNORMAL);
+  ShowWindow(Loaded(), SW_SHOWNORMAL);
   SetForegroundWindow(hwnd_);
   SetFocus(hianylista_);
 }
 
-void copy_files::SetText(const Text& text) { SetWindowTextW(hianylista_, Wide(text)); }
+void copy_files::SetText(const Text& text) {
+  Loaded();
+  SetWindowTextW(hianylista_, Wide(text));
+}
 
 void copy_files::cd_ujra_Click() { engine_.Masol(); }
 

@@ -1,5 +1,5 @@
 // The main window: host of the copy engine, with the list of missing files, the instruction,
-// and the retry and exit buttons. It is loaded hidden; the first pass runs before it shows.
+// and the retry and exit buttons. The first pass runs before it shows.
 #pragma once
 
 #include <windows.h>
@@ -24,8 +24,10 @@ class copy_files : public MissingList {
  private:
   void cd_ujra_Click();
   void kilep_Click();
+  HWND Loaded();  // the window, made hidden with its controls when it is not made yet
   void CreateControls();
 
+  HINSTANCE instance_;
   Services& services_;
   Folyamat& folyamat_;
   CopyEngine engine_;

@@ -1,5 +1,7 @@
 #include "ui/win32/win32_ui.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <iterator>
 
@@ -22,6 +24,16 @@ RECT PixelRect(const Box& box) {
   const int dpi = ScreenDpi();
   return {Pixels(box.left, dpi), Pixels(box.top, dpi), Pixels(box.left + box.width, dpi),
           Pixels(box.top + box.height, dpi)};
+}
+
+void LoadCommonControls() {
+  using Initialise = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  const HMODULE comctl32 = LoadLibraryW(L"comctl32.dll");
+  if (comctl32 == nullptr) return;  // plain controls, then
+  const FARPROC found = GetProcAddress(comctl32, "InitCommonControlsEx");
+  const auto initialise = reinterpret_cast<Initialise>(reinterpret_cast<void (*)()>(found));
+  const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  if (initialise != nullptr) initialise(&controls);
 }
 
 HFONT DialogFont() {

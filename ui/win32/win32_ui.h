@@ -19,6 +19,11 @@ int ScreenDpi();
 // any DPI; at 96 DPI every value is the design's twips / 15, rounded.
 RECT PixelRect(const Box& box);
 
+// Common controls 6, which the manifest asks for (themed buttons, list and scroll bar), for the
+// main window. Looked up at run time: loading them costs every start, and most runs end without
+// showing that window.
+void LoadCommonControls();
+
 // The font of every control: the dialog face the layout was drawn for, at the screen's DPI.
 HFONT DialogFont();
 

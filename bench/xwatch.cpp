@@ -1,20 +1,21 @@
-// Starts a program and watches the X display for its windows, from outside, as a user would:
-// when a window of a given title is first on screen with its content painted, and when one is
-// first on screen at all. Then reads the program's peak memory and stops it.
+// Starts a program and watches the X display from outside, as a user would: when its window of
+// one title is first on screen with its content painted, which widths the progress bar in that
+// window shows, and when its message box of another title is first on screen. Then reads the
+// program's peak memory and stops it.
 //
-//   xwatch [--painted TITLE] [--shown TITLE] [--file PATH]... [--timeout SECONDS] -- PROGRAM
-//   [ARG...]
+//   xwatch --window TITLE --box TITLE -- PROGRAM [ARG...]
 //
-// Prints "painted_ms T", "shown_ms T", "file_ms PATH T" (milliseconds since the start; the last
-// for when PATH first exists) and "hwm_kib N" (VmHWM of the started process, e.g. wine running an
-// exe), read once everything awaited has come. Exits 1 when something awaited did not come in time.
-// "Painted" means: viewable, the area below the title bar mostly in a light background colour, and
-// at least 20 dark pixels (text, frame) on it.
+// Polls every 2 ms; prints "painted_ms T" and "shown_ms T" (milliseconds since the start),
+// "bar_widths N" and "hwm_kib N" (VmHWM of the started process, e.g. wine running an exe, read
+// when the box is on screen). Exits 1 when the program ended first, or after 120 s.
+// "Painted" means: viewable, the area below the title bar mostly in a light background colour,
+// and at least 20 dark pixels (text, frame) on it. Every poll that finds the window viewable
+// also measures its bar: the most pixels of the bar's colour, RGB(0, 0, 192), in one row; N is
+// how many different widths (other than none) the polls saw.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,9 +24,9 @@
 #include <cstring>
 #include <fstream>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace {
 
@@ -39,19 +40,13 @@ std::optional<std::string> Title(Display* display, Window window) {
   unsigned long count, after;
   unsigned char* data = nullptr;
   if (XGetWindowProperty(display, window, net_wm_name, 0, 1024, False, utf8, &type, &format, &count,
-                         &after, &data) == Success &&
-      data != nullptr) {
-    std::string title(reinterpret_cast<char*>(data), count);
-    XFree(data);
-    return title;
+                         &after, &data) != Success ||
+      data == nullptr) {
+    return std::nullopt;
   }
-  char* name = nullptr;
-  if (XFetchName(display, window, &name) && name != nullptr) {
-    std::string title(name);
-    XFree(name);
-    return title;
-  }
-  return std::nullopt;
+  std::string title(reinterpret_cast<char*>(data), count);
+  XFree(data);
+  return title;
 }
 
 // The viewable top-level window with this title, if there is one.
@@ -72,24 +67,35 @@ Window Find(Display* display, const std::string& title, XWindowAttributes& attri
   return found;
 }
 
-bool Painted(Display* display, Window window, const XWindowAttributes& attributes) {
+struct Look {
+  bool painted = false;
+  int bar_width = 0;
+};
+
+// What the window's content below the title bar shows.
+Look Read(Display* display, Window window, const XWindowAttributes& attributes) {
   constexpr int kBorder = 6, kTitleBar = 28;
   const int width = attributes.width - 2 * kBorder,
             height = attributes.height - kTitleBar - kBorder;
-  if (width <= 0 || height <= 0) return false;
+  if (width <= 0 || height <= 0) return {};
   XImage* image = XGetImage(display, window, kBorder, kTitleBar, width, height, AllPlanes, ZPixmap);
-  if (image == nullptr) return false;
+  if (image == nullptr) return {};
+  Look look;
   long light = 0, dark = 0;
   for (int y = 0; y < height; ++y) {
+    int bar = 0;
     for (int x = 0; x < width; ++x) {
       const unsigned long pixel = XGetPixel(image, x, y);
       const unsigned r = (pixel >> 16) & 0xFF, g = (pixel >> 8) & 0xFF, b = pixel & 0xFF;
       if (r >= 0xB0 && g >= 0xB0 && b >= 0xB0) ++light;
       if (r <= 0x50 && g <= 0x50 && b <= 0x50) ++dark;
+      if (r == 0 && g == 0 && b == 192) ++bar;
     }
+    if (bar > look.bar_width) look.bar_width = bar;
   }
   XDestroyImage(image);
-  return light * 2 >= static_cast<long>(width) * height && dark >= 20;
+  look.painted = light * 2 >= static_cast<long>(width) * height && dark >= 20;
+  return look;
 }
 
 long PeakResidentKib(pid_t pid) {
@@ -106,30 +112,12 @@ int IgnoreErrors(Display*, XErrorEvent*) { return 0; }  // a window may go while
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string painted_title, shown_title;
-  std::vector<std::pair<std::string, std::optional<double>>> files;  // path, when it came
-  double timeout_s = 120;
-  int i = 1;
-  for (; i < argc && std::strcmp(argv[i], "--") != 0; i += 2) {
-    if (i + 1 >= argc) return 2;
-    if (!std::strcmp(argv[i], "--painted"))
-      painted_title = argv[i + 1];
-    else if (!std::strcmp(argv[i], "--shown"))
-      shown_title = argv[i + 1];
-    else if (!std::strcmp(argv[i], "--file"))
-      files.emplace_back(argv[i + 1], std::nullopt);
-    else if (!std::strcmp(argv[i], "--timeout"))
-      timeout_s = std::stod(argv[i + 1]);
-    else
-      return 2;
-  }
-  if (i + 1 >= argc) {
-    std::fprintf(
-        stderr,
-        "usage: xwatch [--painted TITLE] [--shown TITLE] [--file PATH]... [--timeout S] -- "
-        "PROGRAM [ARG...]\n");
+  if (argc < 7 || std::strcmp(argv[1], "--window") || std::strcmp(argv[3], "--box") ||
+      std::strcmp(argv[5], "--")) {
+    std::fprintf(stderr, "usage: xwatch --window TITLE --box TITLE -- PROGRAM [ARG...]\n");
     return 2;
   }
+  const std::string window_title = argv[2], box_title = argv[4];
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) {
     std::fprintf(stderr, "xwatch: no display\n");
@@ -140,7 +128,7 @@ int main(int argc, char** argv) {
   const Clock::time_point started = Clock::now();
   const pid_t child = fork();
   if (child == 0) {
-    execvp(argv[i + 1], argv + i + 1);
+    execvp(argv[6], argv + 6);
     std::perror("xwatch: exec");
     _exit(127);
   }
@@ -149,31 +137,23 @@ int main(int argc, char** argv) {
   };
 
   std::optional<double> painted_ms, shown_ms;
-  const bool want_painted = !painted_title.empty(), want_shown = !shown_title.empty();
-  auto all_seen = [&] {
-    for (const auto& [path, ms] : files) {
-      if (!ms) return false;
-    }
-    return (!want_painted || painted_ms) && (!want_shown || shown_ms);
-  };
+  std::set<int> bar_widths;
   long hwm = -1;
   bool exited = false;
-  while (since() < timeout_s * 1000) {
+  int status = 0;
+  while (since() < 120'000) {
     XWindowAttributes attributes;
-    if (want_painted && !painted_ms) {
-      const Window window = Find(display, painted_title, attributes);
-      if (window != 0 && Painted(display, window, attributes)) painted_ms = since();
+    const Window window = Find(display, window_title, attributes);
+    if (window != 0) {
+      const Look look = Read(display, window, attributes);
+      if (look.painted && !painted_ms) painted_ms = since();
+      if (look.bar_width > 0) bar_widths.insert(look.bar_width);
     }
-    if (want_shown && !shown_ms && Find(display, shown_title, attributes) != 0) shown_ms = since();
-    for (auto& [path, ms] : files) {
-      struct stat st;
-      if (!ms && stat(path.c_str(), &st) == 0) ms = since();
-    }
-    if (all_seen()) {
+    if (Find(display, box_title, attributes) != 0) {
+      shown_ms = since();
       hwm = PeakResidentKib(child);
       break;
     }
-    int status;
     if (waitpid(child, &status, WNOHANG) == child) {
       exited = true;
       break;
@@ -187,13 +167,15 @@ int main(int argc, char** argv) {
   XCloseDisplay(display);
 
   if (painted_ms) std::printf("painted_ms %.1f\n", *painted_ms);
-  if (shown_ms) std::printf("shown_ms %.1f\n", *shown_ms);
-  for (const auto& [path, ms] : files) {
-    if (ms) std::printf("file_ms %s %.1f\n", path.c_str(), *ms);
+  if (shown_ms)
+    std::printf("shown_ms %.1f\nbar_widths %zu\nhwm_kib %ld\n", *shown_ms, bar_widths.size(), hwm);
+  const bool complete = painted_ms && shown_ms;
+  if (!complete) {
+    if (exited) {
+      std::fprintf(stderr, "xwatch: the program ended first (wait status %d)\n", status);
+    } else {
+      std::fprintf(stderr, "xwatch: timed out, or the window was never painted\n");
+    }
   }
-  if (hwm >= 0) std::printf("hwm_kib %ld\n", hwm);
-  const bool complete = all_seen();
-  if (!complete)
-    std::fprintf(stderr, "xwatch: %s\n", exited ? "the program ended first" : "timed out");
   return complete ? 0 : 1;
 }

@@ -90,8 +90,15 @@ row() {
 # when long).
 relay_check() {
   awk '/:Call KERNEL32\.SetErrorMode\(/ { split($0, call, /[:()]/); mode[call[1]] = call[3] }
-    /:Call KERNEL32\.GetLogicalDriveStringsA\(/ && !asked { split($0, call, ":"); asked = 1; first = mode[call[1]] }
-    /:Call KERNEL32\.(GetFileAttributesExW|FindFirstFileExW)\(/ { listings++; newer += $0 !~ /"(\.\.\.)?,0+,/ }
+    /:Call KERNEL32\.GetLogicalDriveStringsA\(/ && !asked {
+      split($0, call, ":")
+      asked = 1
+      first = mode[call[1]]
+    }
+    /:Call KERNEL32\.(GetFileAttributesExW|FindFirstFileExW)\(/ {
+      listings++
+      newer += $0 !~ /"(\.\.\.)?,0+,/
+    }
     END { printf "relay: error mode \"%s\" before the first drive query; %d listings, %d at a level" \
             " newer than XP\n", first, listings, newer
           exit !((!asked || first ~ /[13579bdf]$/) && !newer) }' "$1"

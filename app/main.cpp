@@ -7,6 +7,7 @@
 #include "platform/win32/win32_services.h"
 #include "ui/win32/copy_files.h"
 #include "ui/win32/folyamat.h"
+#include "ui/win32/win32_ui.h"
 
 // A GUI program has no console for the library's verbose "terminate called..." message, and
 // its demangler is the largest thing it would link in. No exception is meant to get this far.
@@ -20,6 +21,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // program was started with stay (asking for them alone needs a Windows newer than XP).
   const UINT inherited = SetErrorMode(SEM_FAILCRITICALERRORS);
   SetErrorMode(inherited | SEM_FAILCRITICALERRORS);
+
+  // One instance at a time in a session: two passes reading one CD-ROM drive at once both crawl.
+  // A second start (a double click taken for a missed one) shows the first and ends. The mutex
+  // is the system's to release when the program ends.
+  CreateMutexW(nullptr, FALSE, L"Local\\Kestovar.Brenmira");
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    kestovar::ui::BringRunningForward();
+    return 0;
+  }
+  kestovar::ui::LoadCommonControls();  // before the first window and message box
 
   kestovar::Win32Services services;
   kestovar::ui::Folyamat folyamat(instance);

@@ -8,7 +8,6 @@ namespace {
 
 using namespace main_window;
 
-constexpr wchar_t kClass[] = L"Kestovar.copy_files";
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
 constexpr DWORD kExStyle = WS_EX_APPWINDOW;
 constexpr int kIconId = 1;
@@ -36,16 +35,16 @@ copy_files::copy_files(HINSTANCE instance, Services& services, Folyamat& progres
       services_(services),
       folyamat_(progress),
       engine_(services, progress, *this) {
-  RegisterWindowClass<copy_files>(instance, kClass, LoadIconW(instance, MAKEINTRESOURCEW(kIconId)));
+  RegisterWindowClass<copy_files>(instance, kClassName,
+                                  LoadIconW(instance, MAKEINTRESOURCEW(kIconId)));
 }
 
 HWND copy_files::Loaded() {
   if (hwnd_ != nullptr) return hwnd_;
   // Made when the list is first written or the window first shown: a pass that finds nothing
-  // missing ends the program without ever making it, or loading what only it needs.
-  LoadCommonControls();
+  // missing ends the program without ever making it.
   const SIZE size = OuterSize(kClient, kStyle, kExStyle);
-  CreateWindowExW(kExStyle, kClass, Wide(kTitle), kStyle,
+  CreateWindowExW(kExStyle, kClassName, Wide(kTitle), kStyle,
                   (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2,
                   (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2, size.cx, size.cy, nullptr, nullptr,
                   instance_, this);

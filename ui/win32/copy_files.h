@@ -11,6 +11,8 @@ namespace kestovar::ui {
 
 class copy_files : public MissingList {
  public:
+  static constexpr wchar_t kClassName[] = L"Kestovar.copy_files";
+
   copy_files(HINSTANCE instance, Services& services, Folyamat& progress);
 
   void Form_Load();

@@ -12,7 +12,6 @@ namespace {
 
 using namespace progress_window;
 
-constexpr wchar_t kClass[] = L"Kestovar.Folyamat";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;  // fixed, close button only
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;                    // dialog frame, no icon
 constexpr int kFolyId = 100;
@@ -21,7 +20,7 @@ constexpr int kWindowUnavailable = 7;  // error number when the window cannot be
 }  // namespace
 
 Folyamat::Folyamat(HINSTANCE instance) : instance_(instance) {
-  RegisterWindowClass<Folyamat>(instance, kClass, nullptr);
+  RegisterWindowClass<Folyamat>(instance, kClassName, nullptr);
 }
 
 HWND Folyamat::Loaded() {
@@ -32,7 +31,7 @@ HWND Folyamat::Loaded() {
   }
   tegla_width_ = static_cast<float>(tegla.width);
   const SIZE size = OuterSize(kClient, kStyle, kExStyle);
-  CreateWindowExW(kExStyle, kClass, Wide(kTitle), kStyle, CW_USEDEFAULT, CW_USEDEFAULT, size.cx,
+  CreateWindowExW(kExStyle, kClassName, Wide(kTitle), kStyle, CW_USEDEFAULT, CW_USEDEFAULT, size.cx,
                   size.cy, owner_, nullptr, instance_, this);
   if (hwnd_ == nullptr) throw Failure{kWindowUnavailable};
   Form_Load();

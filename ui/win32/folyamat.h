@@ -10,6 +10,8 @@ namespace kestovar::ui {
 
 class Folyamat : public ProgressDisplay {
  public:
+  static constexpr wchar_t kClassName[] = L"Kestovar.Folyamat";
+
   explicit Folyamat(HINSTANCE instance);
 
   void Show() override;

@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <iterator>
 
+#include "ui/win32/copy_files.h"
+#include "ui/win32/folyamat.h"
+
 namespace kestovar::ui {
 namespace {
 int open_windows = 0;
@@ -65,6 +68,17 @@ HWND CreateControl(HWND parent, const wchar_t* window_class, const char16_t* tex
       reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), FALSE);
   return control;
+}
+
+void BringRunningForward() {
+  for (const wchar_t* name : {copy_files::kClassName, Folyamat::kClassName}) {
+    const HWND window = FindWindowW(name, nullptr);
+    if (window == nullptr || !IsWindowVisible(window)) continue;
+    // Asynchronous: the other instance may be in the middle of a pass, not answering.
+    if (IsIconic(window)) ShowWindowAsync(window, SW_RESTORE);
+    SetForegroundWindow(window);
+    return;
+  }
 }
 
 void WindowOpened() { ++open_windows; }

@@ -19,10 +19,15 @@ int ScreenDpi();
 // any DPI; at 96 DPI every value is the design's twips / 15, rounded.
 RECT PixelRect(const Box& box);
 
-// Common controls 6, which the manifest asks for (themed buttons, list and scroll bar), for the
-// main window. Looked up at run time: loading them costs every start, and most runs end without
-// showing that window.
+// Common controls 6, which the manifest asks for: they make the labels, buttons and text box of
+// both windows and of the message boxes (themed, from XP on). Windows XP makes none of those
+// unless they were loaded before the first window; later Windows load them on demand. Looked up
+// at run time, so that a start without them still shows plain controls.
 void LoadCommonControls();
+
+// Brings the window of the program's instance that runs already to the front, where it has
+// one: the list when shown, else the progress window.
+void BringRunningForward();
 
 // The font of every control: the dialog face the layout was drawn for, at the screen's DPI.
 HFONT DialogFont();

@@ -126,10 +126,106 @@ Text TemporaryName(const Text& destination, unsigned attempt) {
          kHex[attempt % 16];
 }
 
-// A temporary copy that will not be used: removed even when it came out read-only.
-void Discard(const Text& temporary) {
+// The attributes without read-only; a file needs at least one.
+DWORD Writable(DWORD attributes) {
+  const DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
+  return writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL;
+}
+
+// Messages sent by other threads are handled (PeekMessage delivers them itself), and so are
+// repaints, so that a window uncovered during a long copy is drawn again where nothing
+// composes the screen. Input stays queued: it must not reach the windows mid-pass. Bounded,
+// should a window ever leave its paint undone.
+void AnswerTheSystem() {
+  MSG message;
+  for (int paints = 0; paints < 16; ++paints) {
+    if (!PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) return;
+    DispatchMessageW(&message);
+  }
+}
+
+// Sleeps for so long, answering the system meanwhile.
+void Pause(DWORD milliseconds) {
+  const DWORD started = GetTickCount();
+  for (DWORD waited = 0; waited < milliseconds; waited = GetTickCount() - started) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - waited, QS_SENDMESSAGE | QS_PAINT);
+    AnswerTheSystem();
+  }
+}
+
+// A virus scanner, the search indexer or a backup tool often opens a file just written, for a
+// few hundred milliseconds; a rename or a removal then fails with one of these.
+bool Held(DWORD system_error) {
+  return system_error == ERROR_SHARING_VIOLATION || system_error == ERROR_ACCESS_DENIED;
+}
+
+// Tries again, every 50 ms, while the file is held, for at most `patience` milliseconds. A wait
+// in vain halves the patience of the next, a success restores it: a pass in which every file
+// stays held is at most twice the full patience longer in all. The last error stays the one
+// of the last try.
+template <class Attempt>
+bool WhileHeld(DWORD& patience, Attempt&& attempt) {
+  const DWORD started = GetTickCount();
+  for (;;) {
+    if (attempt()) {
+      patience = kFullPatience;
+      return true;
+    }
+    const DWORD error = GetLastError();
+    if (!Held(error)) return false;
+    if (GetTickCount() - started >= patience) {
+      patience /= 2;
+      SetLastError(error);
+      return false;
+    }
+    Pause(50);
+    SetLastError(error);
+  }
+}
+
+// A temporary copy that will not be used, where there is one: removed even when it came out
+// read-only. The last error stays the one that made it unused.
+void Discard(const Text& temporary, DWORD& patience) {
+  const DWORD error = GetLastError();
+  if (GetFileAttributesW(Wide(temporary)) == INVALID_FILE_ATTRIBUTES) return;
   SetFileAttributesW(Wide(temporary), FILE_ATTRIBUTE_NORMAL);
-  DeleteFileW(Wide(temporary));
+  WhileHeld(patience, [&] { return DeleteFileW(Wide(temporary)); });
+  SetLastError(error);
+}
+
+// Whether the two folders are the same, as Windows compares names.
+bool SameFolder(const std::wstring& one, const std::wstring& other) {
+  return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, one.c_str(), -1, other.c_str(), -1) ==
+         CSTR_EQUAL;
+}
+
+// A folder name as a system query gives it: asked once for the size, then with that size.
+template <class Query>
+std::wstring Folder(Query&& query) {
+  const UINT needed = query(nullptr, 0);  // with the closing NUL
+  std::wstring buffer(needed, L'\0');
+  const UINT written = needed == 0 ? 0 : query(buffer.data(), needed);
+  buffer.resize(written < needed ? written : 0);
+  return buffer;
+}
+
+// The folder Brenmira.exe is in, written as the current directory is: a drive root with its
+// backslash, any other folder without.
+Text ProgramFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD written = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (written == 0) FailWithLastError();
+    if (written < path.size()) {
+      path.resize(written);
+      break;
+    }
+    path.resize(path.size() * 2);  // cut short (XP does not say so otherwise)
+  }
+  const std::size_t separator = path.find_last_of(L'\\');
+  if (separator == std::wstring::npos) Fail(ERROR_BAD_PATHNAME);
+  path.resize(separator == 2 ? 3 : separator);
+  return FromWide(path.c_str());
 }
 
 }  // namespace
@@ -143,23 +239,35 @@ int ErrorNumber(DWORD system_error) {
 
 DWORD CALLBACK KeepAliveDuringCopy(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER,
                                    DWORD, DWORD, HANDLE, HANDLE, LPVOID) {
-  // Looking at the queue is enough for Windows not to mark the windows "Not Responding" while
-  // a slow disc is read. Nothing is removed or dispatched, so no input reaches them mid-pass.
-  MSG message;
-  PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+  // Windows does not mark the windows "Not Responding" while a slow disc is read, and draws
+  // them again when they are uncovered; no input reaches them mid-pass.
+  AnswerTheSystem();
   return PROGRESS_CONTINUE;
 }
 
 Text Win32Services::CurrentDirectory() {
+  std::wstring current;
   for (;;) {
     const DWORD needed = GetCurrentDirectoryW(0, nullptr);  // with the closing NUL
     if (needed == 0) FailWithLastError();
-    std::wstring buffer(needed, L'\0');
-    const DWORD written = GetCurrentDirectoryW(needed, buffer.data());
+    current.assign(needed, L'\0');
+    const DWORD written = GetCurrentDirectoryW(needed, current.data());
     if (written == 0) FailWithLastError();
-    if (written < needed) return FromWide(buffer.c_str());
+    if (written < needed) {
+      current.resize(written);
+      break;
+    }
     // It changed in between and grew: ask again.
   }
+  // Started from an elevated command prompt, or elevated by a launcher that passes no folder,
+  // the program finds itself in the system folder. Game data never belongs in the Windows
+  // folders: there the game's folder is the one the program is in.
+  for (const std::wstring& system :
+       {Folder(GetWindowsDirectoryW), Folder(GetSystemDirectoryW),
+        Folder(GetSystemWow64DirectoryW)}) {  // the last one only on 64-bit Windows
+    if (!system.empty() && SameFolder(current, system)) return ProgramFolder();
+  }
+  return FromWide(current.c_str());
 }
 
 Text Win32Services::Dir(const Text& path, int attributes) {
@@ -194,22 +302,32 @@ void Win32Services::FileCopy(const Text& source, const Text& destination) {
     }
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
-    Discard(temporary);  // a partial copy, where the system leaves one
+    Discard(temporary, patience_);  // a partial copy, where the system leaves one
     Fail(error);
   }
 
   // Files on a disc are read-only; the installed copy must not be, or the next pass could not
   // replace it.
   const DWORD attributes = GetFileAttributesW(Wide(temporary));
-  const DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
+  const bool writable = attributes != INVALID_FILE_ATTRIBUTES &&
+                        (attributes == Writable(attributes) ||
+                         SetFileAttributesW(Wide(temporary), Writable(attributes)));
+  // Windows refuses to rename over a read-only file (one installed by another tool keeps the
+  // disc's flag): the installed copy loses the flag just before, and has it back should the
+  // rename still fail.
+  const DWORD replaced = GetFileAttributesW(Wide(destination));
+  const bool read_only =
+      replaced != INVALID_FILE_ATTRIBUTES &&
+      (replaced & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == FILE_ATTRIBUTE_READONLY;
   const bool installed =
-      attributes != INVALID_FILE_ATTRIBUTES &&
-      (writable == attributes ||
-       SetFileAttributesW(Wide(temporary), writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL)) &&
-      MoveFileExW(Wide(temporary), Wide(destination), MOVEFILE_REPLACE_EXISTING);
+      writable && WhileHeld(patience_, [&] {
+        return (!read_only || SetFileAttributesW(Wide(destination), Writable(replaced))) &&
+               MoveFileExW(Wide(temporary), Wide(destination), MOVEFILE_REPLACE_EXISTING);
+      });
   if (!installed) {
     const DWORD error = GetLastError();
-    Discard(temporary);
+    if (read_only) SetFileAttributesW(Wide(destination), replaced);
+    Discard(temporary, patience_);
     Fail(error);
   }
 }

@@ -12,8 +12,12 @@ namespace kestovar {
 // Never 0: a failure must always read as one.
 int ErrorNumber(DWORD system_error);
 
-// The progress routine of FileCopy: lets Windows see the thread alive during a long copy, and
-// dispatches no input to our windows.
+// How long, in milliseconds, a rename or a removal waits at most while another program holds
+// its file.
+inline constexpr DWORD kFullPatience = 1000;
+
+// The progress routine of FileCopy: lets Windows see the thread alive during a long copy and
+// repaints the windows, and dispatches no input to them.
 DWORD CALLBACK KeepAliveDuringCopy(LARGE_INTEGER total, LARGE_INTEGER copied,
                                    LARGE_INTEGER stream_total, LARGE_INTEGER stream_copied,
                                    DWORD stream, DWORD reason, HANDLE source, HANDLE destination,
@@ -30,6 +34,9 @@ class Win32Services : public Services {
   int ShowMessage(const Text& text, int style, const std::optional<Text>& title) override;
   [[noreturn]] void End() override;
   Text DecimalSeparator() override;
+
+ private:
+  DWORD patience_ = kFullPatience;  // of the next rename or removal whose file is held
 };
 
 }  // namespace kestovar

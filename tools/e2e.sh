@@ -29,9 +29,10 @@ printf '\n[Control Panel\\\\Desktop\\\\WindowMetrics]\n"MessageFont"=hex:%s\n' "
   >>"$WINE_TEMPLATE/user.reg"
 printf '\n[Control Panel\\\\Colors]\n"Menu"="255 251 230"\n' >>"$WINE_TEMPLATE/user.reg"
 # Wine's relay trace, which every row writes, names only the calls relay_check reads.
-printf '\n[Software\\\\Wine\\\\Debug]\n"RelayInclude"="%s"\n' "kernel32.SetErrorMode;"\
-"kernel32.GetLogicalDriveStringsA;kernel32.GetFileAttributesExW;kernel32.FindFirstFileExW" \
-  >>"$WINE_TEMPLATE/user.reg"
+printf '\n[Software\\\\Wine\\\\Debug]\n"RelayInclude"="%s"\n' \
+  "kernel32.SetErrorMode;kernel32.GetLogicalDriveStringsA;kernel32.GetFileAttributesExW;"\
+"kernel32.FindFirstFileExW;comctl32.InitCommonControlsEx;user32.CreateWindowExW;"\
+"user32.MessageBoxW;kernel32.SetFileAttributesW;kernel32.MoveFileExW" >>"$WINE_TEMPLATE/user.reg"
 rm -rf "$artifacts"
 # The game's disc, small enough to copy in a blink; read-only like a real one.
 spare="$WINE_RUN_DIR/spare"
@@ -79,29 +80,64 @@ row() {
     wine_run_file_limited 4096 "$here" 240 "$here/windows_tests.exe" --gtest_filter="$tests" \
     --gtest_color=no 2>"$WINE_RUN_DIR/relay.log" || code=$?
   wine_end_scenario
+  cp "$WINE_RUN_DIR/relay.log" "$shots/relay.log"
   [ "$code" -ne 0 ] || relay_check "$WINE_RUN_DIR/relay.log" || code=$?
   if [ "$code" -eq 0 ]; then passed=$((passed + 1)); else failed+=("$name") result="FAILED ($code)"; fi
   echo "e2e: $name: $result in $((SECONDS - begun)) s"
 }
 
-# What the row's relay trace shows: where Brenmira.exe ran, the last error mode it set before its
-# first drive query turns critical-error boxes off (SEM_FAILCRITICALERRORS, 1); and every
-# listing asks for information level 0, the one Windows XP has (after the path, shown cut short
-# when long).
+# What the row's relay trace shows. Where Brenmira.exe ran (the threads that ask for the drive
+# list), the last error mode it set before its first drive query turns critical-error boxes off
+# (SEM_FAILCRITICALERRORS, 1), and common controls were set up before its first window and its
+# first message box, which Windows XP needs. Every listing asks
+# for information level 0, the one Windows XP has (after the path, shown cut short when long).
+# No rename is asked to replace a file that is read-only at that moment, which Windows refuses
+# and Wine does not: each file's flag is followed through every attribute change and rename.
 relay_check() {
-  awk '/:Call KERNEL32\.SetErrorMode\(/ { split($0, call, /[:()]/); mode[call[1]] = call[3] }
-    /:Call KERNEL32\.GetLogicalDriveStringsA\(/ && !asked {
-      split($0, call, ":")
-      asked = 1
-      first = mode[call[1]]
+  awk 'function called(name) { return index(tolower($0), ":call " tolower(name) "(") }
+    # The paths a call names, in upper case with one backslash between names.
+    function paths(path,   rest, n) {
+      for (rest = $0; match(rest, /L"[^"]*"/); rest = substr(rest, RSTART + RLENGTH)) {
+        path[++n] = toupper(substr(rest, RSTART + 2, RLENGTH - 3))
+        gsub(/\\+/, "\\", path[n])
+      }
+      return n
     }
-    /:Call KERNEL32\.(GetFileAttributesExW|FindFirstFileExW)\(/ {
+    { thread = substr($0, 1, index($0, ":") - 1) }
+    called("kernel32.SetErrorMode") {
+      split($0, call, /[()]/)
+      mode[thread] = call[2]
+    }
+    called("kernel32.GetLogicalDriveStringsA") {
+      if (!asked) first = mode[thread]
+      asked = program[thread] = 1
+    }
+    called("comctl32.InitCommonControlsEx") && !(thread in controls) { controls[thread] = NR }
+    (called("user32.CreateWindowExW") || called("user32.MessageBoxW")) && !(thread in made) {
+      made[thread] = NR
+    }
+    called("kernel32.GetFileAttributesExW") || called("kernel32.FindFirstFileExW") {
       listings++
       newer += $0 !~ /"(\.\.\.)?,0+,/
     }
-    END { printf "relay: error mode \"%s\" before the first drive query; %d listings, %d at a level" \
-            " newer than XP\n", first, listings, newer
-          exit !((!asked || first ~ /[13579bdf]$/) && !newer) }' "$1"
+    called("kernel32.SetFileAttributesW") && paths(path) == 1 && match($0, /",[0-9a-f]+\)/) {
+      read_only[path[1]] = substr($0, RSTART + 2, RLENGTH - 3) ~ /[13579bdf]$/
+    }
+    called("kernel32.MoveFileExW") && paths(path) == 2 {
+      replaced += read_only[path[2]]
+      read_only[path[2]] = read_only[path[1]]
+      delete read_only[path[1]]
+    }
+    END {
+      for (thread in program) {
+        windowed += thread in made
+        early += thread in made && !(thread in controls && controls[thread] < made[thread])
+      }
+      printf "relay: error mode \"%s\" before the first drive query; %d listings, %d at a level" \
+        " newer than XP; %d of %d windowed threads made a window before common controls; %d" \
+        " renames over a read-only file\n", first, listings, newer, early, windowed, replaced
+      exit !((!asked || first ~ /[13579bdf]$/) && !newer && !early && !replaced)
+    }' "$1"
 }
 
 # Every drive letter: floppies without a disk, fixed and network disks (one with our file names),
@@ -117,7 +153,7 @@ row InstallFolder.AtThePathLengthLimit d=disc:cdrom
 row InstallFolder.WithFilesInTheWay d=big:cdrom
 row MainWindow.LaidOutAsDesignedAndWorkedByKeyboard d=disc:cdrom
 DPI=144 row MainWindow.LaidOutAsDesignedAndWorkedByKeyboard d=disc:cdrom
-row Retry.EachPassListsWhatIsStillMissingUntilTheLastOneEnds d=disc:cdrom
+row Retry.EachPassListsWhatIsStillMissingUntilTheLastOneEnds b=disc:cdrom
 row Closing.TheProgramEndsWhenItsLastWindowCloses d=disc:cdrom
 
 wine_log "Windows tests: $((SECONDS - started)) s; screenshots in $artifacts"

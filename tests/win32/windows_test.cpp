@@ -68,7 +68,7 @@ TEST(Services, ErrorNumbersKeep52ForWhatCannotBeRead) {
 }
 
 // Wine's copy never calls its progress routine; Windows does, all through a slow disc, where it
-// must keep the program answering the system without taking any input.
+// must keep the program answering the system, and its windows drawn, without taking any input.
 std::set<UINT> seen_by_window;
 LRESULT CALLBACK RecordingWindow(HWND window, UINT message, WPARAM w, LPARAM l) {
   seen_by_window.insert(message);
@@ -83,8 +83,9 @@ TEST(Services, CopyProgressAnswersWaitingCallsButLeavesInputQueued) {
   window_class.lpfnWndProc = RecordingWindow;
   window_class.lpszClassName = L"KestovarRecordingWindow";
   RegisterClassW(&window_class);
-  const HWND window = CreateWindowW(window_class.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                    nullptr, nullptr, nullptr);
+  const HWND window = CreateWindowW(window_class.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0,
+                                    10, 10, nullptr, nullptr, nullptr, nullptr);
+  InvalidateRect(window, nullptr, TRUE);  // uncovered, say
   // A message sent from another thread waits until this thread looks at its queue.
   const HANDLE caller = CreateThread(nullptr, 0, CallFromAnotherThread, window, 0, nullptr);
   ASSERT_EQ(WaitForSingleObject(caller, 5000), WAIT_OBJECT_0);
@@ -95,6 +96,7 @@ TEST(Services, CopyProgressAnswersWaitingCallsButLeavesInputQueued) {
                                 nullptr, nullptr),
             static_cast<DWORD>(PROGRESS_CONTINUE));
   EXPECT_TRUE(seen_by_window.count(WM_USER));
+  EXPECT_TRUE(seen_by_window.count(WM_PAINT));
   EXPECT_FALSE(seen_by_window.count(WM_KEYDOWN));
   MSG queued;
   EXPECT_TRUE(PeekMessageW(&queued, window, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE));
@@ -184,18 +186,24 @@ std::string Placement(HWND window) {
   return text.str();
 }
 
-// Brenmira.exe (beside this exe), started in a folder as a user starts it from the game's folder;
-// ended if a test leaves it running. Its windows are the only ones on the row's machine.
+// A file beside this exe.
+fs::path Beside(const wchar_t* name) {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  return fs::path(self).replace_filename(name);
+}
+
+// Brenmira.exe (beside this exe, unless told), started in a folder as a user starts it from the
+// game's folder; ended if a test leaves it running. Its windows are the only ones on the row's
+// machine.
 class Program {
  public:
-  explicit Program(const fs::path& folder) {
+  explicit Program(const fs::path& folder, const fs::path& exe = Beside(L"Brenmira.exe")) {
     fs::create_directories(folder);
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
     STARTUPINFOW startup{sizeof startup};
-    EXPECT_TRUE(CreateProcessW(fs::path(self).replace_filename(L"Brenmira.exe").c_str(), nullptr,
-                               nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE, nullptr,
-                               folder.c_str(), &startup, &info_));
+    EXPECT_TRUE(CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE,
+                               CREATE_DEFAULT_ERROR_MODE, nullptr, folder.c_str(), &startup,
+                               &info_));
   }
   ~Program() {
     if (Running()) TerminateProcess(info_.hProcess, 99);
@@ -248,21 +256,39 @@ void Close(HWND window, bool box = false) {
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(window); })) << "still there";
 }
 
+// A shell command run on the Linux host, and waited for until `done` exists (Wine gives no
+// handle to wait on). The command may hold no double quote.
+void OnHost(const std::wstring& command, const fs::path& done) {
+  std::wstring line = L"sh -c \"" + command + L"\"";
+  STARTUPINFOW startup{sizeof startup};
+  PROCESS_INFORMATION shell{};
+  CreateProcessW(L"\\\\?\\unix\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                 &startup, &shell);
+  CloseHandle(shell.hThread);
+  CloseHandle(shell.hProcess);
+  EXPECT_TRUE(WaitUntil([&] { return fs::exists(done); })) << "not done: " << Utf8(command);
+}
+
 // The whole screen as the X server shows it, kept as NN-name.png among the row's artifacts.
 void Shot(const std::string& name) {
   static int count = 0;
   const std::wstring file =
       std::to_wstring(++count + 100).substr(1) + L"-" + fs::path(name).wstring() + L".png";
-  std::wstring command =
-      L"import -window root \"" + Setting(L"KESTOVAR_SHOTS") + L"/" + file + L"\"";
-  STARTUPINFOW startup{sizeof startup};
-  PROCESS_INFORMATION import{};
-  CreateProcessW(L"\\\\?\\unix\\usr\\bin\\import", command.data(), nullptr, nullptr, FALSE, 0,
-                 nullptr, nullptr, &startup, &import);
-  CloseHandle(import.hThread);
-  CloseHandle(import.hProcess);
-  const fs::path shot = fs::path(Setting(L"KESTOVAR_SHOTS", true)) / file;
-  EXPECT_TRUE(WaitUntil([&] { return fs::exists(shot); })) << "no screenshot " << shot;
+  OnHost(L"import -window root '" + Setting(L"KESTOVAR_SHOTS") + L"/" + file + L"'",
+         fs::path(Setting(L"KESTOVAR_SHOTS", true)) / file);
+}
+
+// Stops (STOP) or continues (CONT) the Wine process of this machine that hosts mountmgr.sys,
+// Wine's drive service: while it is stopped, the program waits at its next drive type query or
+// file copy, which ask it, and its windows show what it painted before.
+void DriveService(const std::wstring& signal) {
+  fs::remove(L"signalled");
+  OnHost(
+      L"for p in $(ls /proc | grep -x '[0-9]*'); do"
+      L" tr '\\0' '\\n' </proc/$p/environ 2>/dev/null | grep -qx WINEPREFIX=$WINEPREFIX &&"
+      L" grep -qs mountmgr.sys /proc/$p/maps && kill -" +
+          signal + L" $p; done; : >signalled",
+      L"signalled");
 }
 
 // The progress bar as the screen shows it at 96 DPI, along its middle row and its first column,
@@ -308,6 +334,19 @@ void PrintTo(const File& file, std::ostream* out) {
        << (file.read_only ? ", read-only" : "");
 }
 using Files = std::map<std::wstring, File>;
+
+// An older copy of a file installed, and held open by another program (a virus scanner, say) until
+// the handle is closed: while it is, nothing can replace the file.
+HANDLE Hold(const wchar_t* file) {
+  fs::create_directories((kFolder / file).parent_path());
+  std::ofstream(kFolder / file) << "an older copy";
+  return CreateFileW((kFolder / file).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+// Waits until the program's copy of a file is ready under its temporary name.
+void AwaitCopy(const wchar_t* temporary) {
+  EXPECT_TRUE(WaitUntil([&] { return fs::exists(kFolder / temporary); })) << Utf8(temporary);
+}
 
 // What DATA and FMV of an installation folder hold, anything besides the game's files included.
 Files Installed(const fs::path& folder) {
@@ -410,24 +449,36 @@ void AnswerSuccess(const Program& program, const std::string& shot) {
 
 // A first pass that finds the disc: success, the end, and in DATA and FMV exactly the game's
 // files as on the disc (and what `also` holds, left there before).
-void ExpectEveryFileCopied(const fs::path& folder, const Files& also = {}) {
-  const Program program(folder);
+void ExpectEveryFileCopied(const Program& program, const fs::path& folder, const Files& also = {}) {
   AnswerSuccess(program, "success");
   program.ExpectEndedWell();
   Files expected = Disc().Copies(kCatalogue);
   expected.insert(also.begin(), also.end());
   EXPECT_EQ(Installed(folder), expected);
 }
-
-TEST(DiscFound, AmongEveryKindOfDrive) {
-  ASSERT_EQ(GetLogicalDrives(), (1u << 26) - 1) << "the row did not map A: to Z:";
-  ExpectEveryFileCopied(kFolder);
+void ExpectEveryFileCopied(const fs::path& folder, const Files& also = {}) {
+  ExpectEveryFileCopied(Program(folder), folder, also);
 }
 
-// An installed copy that differs from the disc's (damaged, or another edition) is replaced.
+// Started in the system folder, as from an elevated command prompt, it installs into the folder
+// it is in: game data never belongs in the Windows folders.
+TEST(DiscFound, AmongEveryKindOfDrive) {
+  ASSERT_EQ(GetLogicalDrives(), (1u << 26) - 1) << "the row did not map A: to Z:";
+  wchar_t system[MAX_PATH];
+  ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
+  fs::create_directories(kFolder);
+  fs::copy_file(Beside(L"Brenmira.exe"), kFolder / L"Brenmira.exe");
+  ExpectEveryFileCopied(Program(system, kFolder / L"Brenmira.exe"), kFolder);
+  EXPECT_FALSE(fs::exists(fs::path(system) / L"DATA") || fs::exists(fs::path(system) / L"FMV"));
+}
+
+// An installed copy that differs from the disc's (damaged, or another edition) is replaced, also
+// when it is read-only, as another tool leaves a file copied from the disc. Wine renames over a
+// read-only file, Windows does not: the row's relay check sees that no rename is asked to.
 TEST(InstallFolder, AtADriveRootOverADamagedCopy) {
   fs::create_directories(L"G:\\DATA");
   std::ofstream(L"G:\\DATA\\ASSAULT.TR2") << "damaged";
+  ASSERT_TRUE(SetFileAttributesW(L"G:\\DATA\\ASSAULT.TR2", FILE_ATTRIBUTE_READONLY));
   ExpectEveryFileCopied(L"G:\\");
 }
 
@@ -477,15 +528,18 @@ TEST(InstallFolder, AtThePathLengthLimit) {
 
 // What stands in the way of some files: an ordinary file named DATA where the folder should be,
 // a video bigger than the disk takes (the row's file size limit), and an installed video held
-// open by another program. Those files are listed; no part of one is left, and nothing that was
-// there is harmed. The other videos arrive.
+// open by another program for the whole pass. Those files are listed; no part of one is left,
+// and nothing that was there is harmed. The other videos arrive, also one that a virus scanner
+// holds for a moment just when its copy is ready.
 TEST(InstallFolder, WithFilesInTheWay) {
   fs::create_directories(kFolder / L"FMV");
   std::ofstream(kFolder / L"DATA") << "not a folder";
-  std::ofstream(kFolder / L"FMV\\LOGO.RPL") << "an older copy";
-  const HANDLE held = CreateFileW((kFolder / L"FMV\\LOGO.RPL").c_str(), GENERIC_READ, 0, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
+  const HANDLE scanned = Hold(L"FMV\\ANCIENT.RPL");
+  const HANDLE held = Hold(L"FMV\\LOGO.RPL");
   const Program program(kFolder);
+  AwaitCopy(L"FMV\\ANCIENT.~00");
+  Sleep(300);
+  CloseHandle(scanned);
   const MainWindow main = AwaitMain(program);
   CloseHandle(held);
   Paths missing = kData;
@@ -546,7 +600,16 @@ TEST(MainWindow, LaidOutAsDesignedAndWorkedByKeyboard) {
   EXPECT_GT(end, client.right / 2) << "too little text";
   EXPECT_LT(end, client.right) << "the text is cut";
 
-  EXPECT_EQ(program.Focus(), main.list);
+  // A second start while this one runs brings its window to the front, the list focused as
+  // before, and copies nothing.
+  fs::remove(kFolder / L"DATA\\ASSAULT.TR2");
+  SetForegroundWindow(progress);
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == progress; }, 2));
+  Program(kFolder).ExpectEndedWell();
+  EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == main.window; }, 2));
+  EXPECT_TRUE(WaitUntil([&] { return program.Focus() == main.list; }, 2));
+  EXPECT_FALSE(fs::exists(kFolder / L"DATA\\ASSAULT.TR2")) << "the second start copied";
+
   program.Key(VK_ESCAPE);
   program.Key(VK_RETURN);
   for (const HWND next : {main.retry, main.exit, main.list, main.retry, main.exit}) {
@@ -576,7 +639,17 @@ TEST(Retry, EachPassListsWhatIsStillMissingUntilTheLastOneEnds) {
   ASSERT_TRUE(SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, L","));
   const Disc disc;
   disc.Remove(Slice(17, 32));
+  // While the program waits for its first file, which a scanner holds, Wine's drive service
+  // stops answering; the pass goes on to its next step and stands still at the next copy,
+  // which asks that service. The step is painted without going back to the event loop.
+  const HANDLE scanned = Hold(L"DATA\\ASSAULT.TR2");
   const Program program(kFolder);
+  AwaitCopy(L"DATA\\ASSAULT.~00");
+  DriveService(L"STOP");
+  CloseHandle(scanned);
+  ExpectBar(20, "second-step");
+  EXPECT_TRUE(Program::Window(kMainTitle) == nullptr) << "the pass was not held";
+  DriveService(L"CONT");
   const MainWindow main = AwaitMain(program);
   SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator);
   EXPECT_EQ(Text(main.list), Report(Slice(17, 32)));

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <string_view>
 
 #include "platform/win32/win32_services.h"
 #include "ui/win32/copy_files.h"
@@ -15,7 +16,7 @@ namespace __gnu_cxx {
 void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
   // An empty drive is an answer for the pass, not a question for the user: no "There is no disk
   // in the drive" box for any probe, from before the first drive query to the end. The flags the
   // program was started with stay (asking for them alone needs a Windows newer than XP).
@@ -23,16 +24,26 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   SetErrorMode(inherited | SEM_FAILCRITICALERRORS);
 
   // One instance at a time in a session: two passes reading one CD-ROM drive at once both crawl.
-  // A second start (a double click taken for a missed one) shows the first and ends. The mutex
-  // is the system's to release when the program ends.
+  // A second start (a double click taken for a missed one) shows the first and ends; only the
+  // instance that the first started elevated, while it waits, goes on. The mutex is the
+  // system's to release when the program ends.
+  const bool elevated_start =
+      arguments != nullptr && std::wstring_view(arguments) == kestovar::kElevatedStart;
   CreateMutexW(nullptr, FALSE, L"Local\\Kestovar.Brenmira");
-  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+  if (GetLastError() == ERROR_ALREADY_EXISTS && !elevated_start) {
     kestovar::ui::BringRunningForward();
     return 0;
   }
-  kestovar::ui::LoadCommonControls();  // before the first window and message box
 
   kestovar::Win32Services services;
+  // In a folder that only an elevated program may write, the player is asked once for that,
+  // before any window, and the elevated instance does the work.
+  if (!elevated_start) {
+    if (const auto code = kestovar::RunElevatedWhereNeeded(services))
+      return static_cast<int>(*code);
+  }
+
+  kestovar::ui::LoadCommonControls();  // before the first window and message box
   kestovar::ui::Folyamat folyamat(instance);
   kestovar::ui::copy_files window(instance, services, folyamat);
 

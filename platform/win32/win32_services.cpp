@@ -1,5 +1,7 @@
 #include "platform/win32/win32_services.h"
 
+#include <shellapi.h>
+
 #include <algorithm>
 #include <string>
 #include <string_view>
@@ -209,9 +211,8 @@ std::wstring Folder(Query&& query) {
   return buffer;
 }
 
-// The folder Brenmira.exe is in, written as the current directory is: a drive root with its
-// backslash, any other folder without.
-Text ProgramFolder() {
+// The full path of Brenmira.exe.
+std::wstring ProgramPath() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD written = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -222,13 +223,86 @@ Text ProgramFolder() {
     }
     path.resize(path.size() * 2);  // cut short (XP does not say so otherwise)
   }
+  return path;
+}
+
+// The folder Brenmira.exe is in, written as the current directory is: a drive root with its
+// backslash, any other folder without.
+Text ProgramFolder() {
+  std::wstring path = ProgramPath();
   const std::size_t separator = path.find_last_of(L'\\');
   if (separator == std::wstring::npos) Fail(ERROR_BAD_PATHNAME);
   path.resize(separator == 2 ? 3 : separator);
   return FromWide(path.c_str());
 }
 
+// Whether the folder refuses a new file for lack of rights: a probe, made and gone at once.
+bool RefusesWrites(const Text& folder) {
+  const Text probe = folder + (folder.back() == u'\\' ? u"" : u"\\") + u"Brenmira.~wr";
+  const HANDLE file = CreateFileW(Wide(probe), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_ACCESS_DENIED;
+  CloseHandle(file);
+  return false;
+}
+
+// Whether the program runs without elevation where Windows has it (Vista and later). Windows XP
+// knows no such question of a token, and counts as elevated.
+bool NotElevated() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  const bool known =
+      GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) != 0;
+  CloseHandle(token);
+  return known && elevation.TokenIsElevated == 0;
+}
+
+// Starts the program again elevated in the folder and waits for it: its exit code, or nothing
+// when it was not started. The shell is loaded only here.
+std::optional<DWORD> RunElevated(const Text& folder) {
+  using Execute = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
+  const HMODULE shell32 = LoadLibraryW(L"shell32.dll");
+  if (shell32 == nullptr) return std::nullopt;
+  const FARPROC found = GetProcAddress(shell32, "ShellExecuteExW");
+  const auto execute = reinterpret_cast<Execute>(reinterpret_cast<void (*)()>(found));
+  const std::wstring program = ProgramPath();
+  SHELLEXECUTEINFOW start{};
+  start.cbSize = sizeof start;
+  // Windows' own boxes stay away: declined or failed, the pass lists what is missing instead.
+  start.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+  start.lpVerb = L"runas";
+  start.lpFile = program.c_str();
+  start.lpParameters = kElevatedStart;
+  start.lpDirectory = Wide(folder);
+  start.nShow = SW_SHOWNORMAL;
+  if (execute == nullptr || !execute(&start)) return std::nullopt;
+  if (start.hProcess == nullptr) return 0;  // started, and nothing to wait on
+  while (MsgWaitForMultipleObjects(1, &start.hProcess, FALSE, INFINITE, QS_ALLINPUT) ==
+         WAIT_OBJECT_0 + 1) {
+    MSG message;  // the program has no window: whatever comes is the system's
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+  }
+  WaitForSingleObject(start.hProcess, INFINITE);  // should the wait above have failed
+  DWORD code = 0;
+  GetExitCodeProcess(start.hProcess, &code);
+  CloseHandle(start.hProcess);
+  return code;
+}
+
 }  // namespace
+
+std::optional<DWORD> RunElevatedWhereNeeded(Services& services) {
+  Text folder;
+  try {
+    folder = services.CurrentDirectory();
+  } catch (const Failure&) {
+    return std::nullopt;  // the pass will find out for itself
+  }
+  if (folder.empty() || !RefusesWrites(folder) || !NotElevated()) return std::nullopt;
+  return RunElevated(folder);
+}
 
 int ErrorNumber(DWORD system_error) {
   for (const ErrorRow& row : kErrorTable) {

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "platform/services.h"
 
 namespace kestovar {
@@ -22,6 +24,17 @@ DWORD CALLBACK KeepAliveDuringCopy(LARGE_INTEGER total, LARGE_INTEGER copied,
                                    LARGE_INTEGER stream_total, LARGE_INTEGER stream_copied,
                                    DWORD stream, DWORD reason, HANDLE source, HANDLE destination,
                                    LPVOID context);
+
+// The argument of an instance started to be elevated: it never asks for that again.
+inline constexpr wchar_t kElevatedStart[] = L"/elevated";
+
+// In a folder Windows protects (Program Files, from Vista on), a program that is not elevated can
+// write nothing, and Windows does not redirect its writes (the manifest says asInvoker). Where
+// the installation folder refuses a new file for lack of rights, and the program runs without
+// elevation on a Windows that has it, this starts the program again elevated (Windows asks the
+// user), in that folder, with kElevatedStart; waits for it, still answering the system; and
+// gives its exit code. Nothing where there is no need, or where it is declined or impossible.
+std::optional<DWORD> RunElevatedWhereNeeded(Services& services);
 
 class Win32Services : public Services {
  public:

@@ -195,15 +195,25 @@ fs::path Beside(const wchar_t* name) {
 
 // Brenmira.exe (beside this exe, unless told), started in a folder as a user starts it from the
 // game's folder; ended if a test leaves it running. Its windows are the only ones on the row's
-// machine.
+// machine. Wine's programs run elevated; one started limited has the limited token that UAC
+// links to that, as a user's program has on Windows.
+enum class Token { kElevated, kLimited };
 class Program {
  public:
-  explicit Program(const fs::path& folder, const fs::path& exe = Beside(L"Brenmira.exe")) {
+  explicit Program(const fs::path& folder, Token token = Token::kElevated,
+                   const fs::path& exe = Beside(L"Brenmira.exe")) {
     fs::create_directories(folder);
     STARTUPINFOW startup{sizeof startup};
-    EXPECT_TRUE(CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE,
-                               CREATE_DEFAULT_ERROR_MODE, nullptr, folder.c_str(), &startup,
-                               &info_));
+    HANDLE own = nullptr;
+    TOKEN_LINKED_TOKEN linked{};
+    DWORD size = 0;
+    EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own) &&
+                GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size));
+    CloseHandle(own);
+    EXPECT_TRUE(CreateProcessAsUserW(
+        token == Token::kLimited ? linked.LinkedToken : nullptr, exe.c_str(), nullptr, nullptr,
+        nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE, nullptr, folder.c_str(), &startup, &info_));
+    CloseHandle(linked.LinkedToken);
   }
   ~Program() {
     if (Running()) TerminateProcess(info_.hProcess, 99);
@@ -211,12 +221,13 @@ class Program {
     CloseHandle(info_.hProcess);
   }
   bool Running() const { return WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
-  void ExpectEndedWell() const {
+  void ExpectEndedWell(DWORD expected = 0) const {
     ASSERT_EQ(WaitForSingleObject(info_.hProcess, 20000), WAIT_OBJECT_0) << "still running";
     DWORD code = STILL_ACTIVE;
     GetExitCodeProcess(info_.hProcess, &code);
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(code, expected);
   }
+  DWORD Id() const { return info_.dwProcessId; }
   // Its window with this title, or its message box, once shown.
   HWND Await(const wchar_t* title = nullptr) const {
     HWND found = nullptr;
@@ -468,18 +479,19 @@ TEST(DiscFound, AmongEveryKindOfDrive) {
   ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
   fs::create_directories(kFolder);
   fs::copy_file(Beside(L"Brenmira.exe"), kFolder / L"Brenmira.exe");
-  ExpectEveryFileCopied(Program(system, kFolder / L"Brenmira.exe"), kFolder);
+  ExpectEveryFileCopied(Program(system, Token::kElevated, kFolder / L"Brenmira.exe"), kFolder);
   EXPECT_FALSE(fs::exists(fs::path(system) / L"DATA") || fs::exists(fs::path(system) / L"FMV"));
 }
 
 // An installed copy that differs from the disc's (damaged, or another edition) is replaced, also
 // when it is read-only, as another tool leaves a file copied from the disc. Wine renames over a
 // read-only file, Windows does not: the row's relay check sees that no rename is asked to.
+// Started without elevation in a folder it can write, the program asks for none.
 TEST(InstallFolder, AtADriveRootOverADamagedCopy) {
   fs::create_directories(L"G:\\DATA");
   std::ofstream(L"G:\\DATA\\ASSAULT.TR2") << "damaged";
   ASSERT_TRUE(SetFileAttributesW(L"G:\\DATA\\ASSAULT.TR2", FILE_ATTRIBUTE_READONLY));
-  ExpectEveryFileCopied(L"G:\\");
+  ExpectEveryFileCopied(Program(L"G:\\", Token::kLimited), L"G:\\");
 }
 
 // A folder as long as it can be for a plain copy of the longest name to fit the classic limit of
@@ -552,6 +564,43 @@ TEST(InstallFolder, WithFilesInTheWay) {
   expected.erase(L"FMV\\CRASH.RPL");
   expected[L"FMV\\LOGO.RPL"] = {"an older copy"};
   EXPECT_EQ(Installed(kFolder), expected);
+}
+
+// A folder that refuses every write, as Program Files refuses a program without elevation.
+// Started elevated, the program lists every file, as ever. Started limited, it has Windows start
+// it again elevated there (the row's relay check sees one such start), and waits for that one,
+// with no window of its own, to end with its exit code. Wine starts that one limited too: it
+// lists every file, and asks no more.
+TEST(InstallFolder, ThatRefusesWrites) {
+  fs::create_directories(kFolder);
+  OnHost(L"chattr +i '../Játékok/Őrült Űrhajó'; : >immutable", L"immutable");
+  ASSERT_FALSE(std::ofstream(kFolder / L"probe"))
+      << "this machine cannot make a folder immutable (chattr +i): nothing was tested here";
+  for (const Token token : {Token::kElevated, Token::kLimited}) {
+    const Program program(kFolder, token);
+    const MainWindow main = AwaitMain(program);
+    EXPECT_EQ(Text(main.list), Report(kCatalogue));
+    DWORD shown_by = 0;
+    GetWindowThreadProcessId(main.window, &shown_by);
+    if (token == Token::kElevated) {
+      EXPECT_EQ(shown_by, program.Id());
+      Close(main.window);
+      Close(FindWindowW(nullptr, kProgressTitle));
+      program.ExpectEndedWell();
+      continue;
+    }
+    EXPECT_NE(shown_by, program.Id()) << "no other instance";
+    for (HWND window = GetTopWindow(nullptr); window; window = GetWindow(window, GW_HWNDNEXT)) {
+      DWORD process = 0;
+      GetWindowThreadProcessId(window, &process);
+      EXPECT_FALSE(process == program.Id() && IsWindowVisible(window)) << "the first has a window";
+    }
+    const HANDLE elevated = OpenProcess(PROCESS_TERMINATE, FALSE, shown_by);
+    TerminateProcess(elevated, 7);
+    CloseHandle(elevated);
+    program.ExpectEndedWell(7);
+  }
+  OnHost(L"chattr -i '../Játékok/Őrült Űrhajó'; : >mutable", L"mutable");
 }
 
 // The main window as designed at 96 DPI, and its keyboard: the list has the focus, Escape and

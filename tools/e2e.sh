@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Windows tests under Wine and Xvfb: the platform services on a real (Wine) file system, and
 # Brenmira.exe end to end, driven as a user drives it. Each row below runs its tests of
-# tests/win32/ in a fresh prefix with the drives it maps. Screenshots stay in
-# build/e2e-artifacts/<row>/.
+# tests/win32/ in a fresh prefix with the drives it maps. Screenshots and the row's relay trace
+# stay in build/e2e-artifacts/<row>/.
 #   tools/e2e.sh [PATTERN]    only the rows whose tests match PATTERN (grep -E)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -79,12 +79,11 @@ row() {
   KESTOVAR_DISC="${disc^^}:\\" KESTOVAR_DISC_FOLDER="$WINEPREFIX/drives/$disc" \
     KESTOVAR_SPARE="$spare" KESTOVAR_SHOTS="$shots" WINEDEBUG=-all,+relay \
     wine_run_file_limited 4096 "$here" 240 "$here/windows_tests.exe" --gtest_filter="$tests" \
-    --gtest_color=no 2>"$WINE_RUN_DIR/relay.log" || code=$?
+    --gtest_color=no 2>"$shots/relay.log" || code=$?
   # A test cut short may leave its folder immutable (chattr), where nothing could remove it.
   chattr -R -i "$WINEPREFIX/drive_c/Játékok" 2>/dev/null || true
   wine_end_scenario
-  cp "$WINE_RUN_DIR/relay.log" "$shots/relay.log"
-  [ "$code" -ne 0 ] || relay_check "$WINE_RUN_DIR/relay.log" || code=$?
+  [ "$code" -ne 0 ] || relay_check "$shots/relay.log" || code=$?
   if [ "$code" -eq 0 ]; then passed=$((passed + 1)); else failed+=("$name") result="FAILED ($code)"; fi
   echo "e2e: $name: $result in $((SECONDS - begun)) s"
 }

@@ -1,5 +1,6 @@
 #include "platform/win32/win32_services.h"
 
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -163,8 +164,8 @@ bool Held(DWORD system_error) {
 
 // Tries again, every 50 ms, while the file is held, for at most `patience` milliseconds. A wait
 // in vain halves the patience of the next, a success restores it: a pass in which every file
-// stays held is at most twice the full patience longer in all. The last error stays the one
-// of the last try.
+// stays held is about twice the full patience longer in all. The last error stays the one of
+// the last try.
 template <class Attempt>
 bool WhileHeld(DWORD& patience, Attempt&& attempt) {
   const DWORD started = GetTickCount();
@@ -175,13 +176,13 @@ bool WhileHeld(DWORD& patience, Attempt&& attempt) {
     }
     const DWORD error = GetLastError();
     if (!Held(error)) return false;
-    if (GetTickCount() - started >= patience) {
+    const DWORD waited = GetTickCount() - started;
+    if (waited >= patience) {
       patience /= 2;
       SetLastError(error);
       return false;
     }
-    Pause(50);
-    SetLastError(error);
+    Pause(std::min<DWORD>(50, patience - waited));
   }
 }
 
@@ -236,6 +237,16 @@ Text ProgramFolder() {
   return FromWide(path.c_str());
 }
 
+// Whether elevation could bring the right to write in the folder: not on a network drive, where
+// the server sees the same user (and an elevated program, not the user's drive letters), nor on
+// a disc.
+bool ElevationHelps(const Text& folder) {
+  wchar_t root[MAX_PATH + 1];
+  if (!GetVolumePathNameW(Wide(folder), root, MAX_PATH + 1)) return false;
+  const UINT type = GetDriveTypeW(root);
+  return type != DRIVE_REMOTE && type != DRIVE_CDROM;
+}
+
 // Whether the folder refuses a new file for lack of rights: a probe, made and gone at once.
 bool RefusesWrites(const Text& folder) {
   const Text probe = folder + (folder.back() == u'\\' ? u"" : u"\\") + u"Brenmira.~wr";
@@ -260,18 +271,22 @@ bool NotElevated() {
 }
 
 // Starts the program again elevated in the folder and waits for it: its exit code, or nothing
-// when it was not started. The shell is loaded only here.
+// when it was not started.
 std::optional<DWORD> RunElevated(const Text& folder) {
+  // The shell may hand the start to its extensions, which need COM set up as it documents.
+  using InitialiseCom = HRESULT(WINAPI*)(void*, DWORD);
+  if (const auto initialise = LookUp<InitialiseCom>(L"ole32.dll", "CoInitializeEx")) {
+    initialise(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  }
   using Execute = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
-  const HMODULE shell32 = LoadLibraryW(L"shell32.dll");
-  if (shell32 == nullptr) return std::nullopt;
-  const FARPROC found = GetProcAddress(shell32, "ShellExecuteExW");
-  const auto execute = reinterpret_cast<Execute>(reinterpret_cast<void (*)()>(found));
+  const auto execute = LookUp<Execute>(L"shell32.dll", "ShellExecuteExW");
   const std::wstring program = ProgramPath();
   SHELLEXECUTEINFOW start{};
   start.cbSize = sizeof start;
   // Windows' own boxes stay away: declined or failed, the pass lists what is missing instead.
-  start.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+  // The user has just started this very file, so its download zone is not asked about again.
+  start.fMask =
+      SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOZONECHECKS;
   start.lpVerb = L"runas";
   start.lpFile = program.c_str();
   start.lpParameters = kElevatedStart;
@@ -294,14 +309,15 @@ std::optional<DWORD> RunElevated(const Text& folder) {
 }  // namespace
 
 std::optional<DWORD> RunElevatedWhereNeeded(Services& services) {
-  Text folder;
+  // Asked in this order, XP and an elevated program make no probe file.
+  if (!NotElevated()) return std::nullopt;
   try {
-    folder = services.CurrentDirectory();
+    const Text folder = services.CurrentDirectory();
+    if (folder.empty() || !ElevationHelps(folder) || !RefusesWrites(folder)) return std::nullopt;
+    return RunElevated(folder);
   } catch (const Failure&) {
     return std::nullopt;  // the pass will find out for itself
   }
-  if (folder.empty() || !RefusesWrites(folder) || !NotElevated()) return std::nullopt;
-  return RunElevated(folder);
 }
 
 int ErrorNumber(DWORD system_error) {
@@ -337,7 +353,7 @@ Text Win32Services::CurrentDirectory() {
   // the program finds itself in the system folder. Game data never belongs in the Windows
   // folders: there the game's folder is the one the program is in.
   for (const std::wstring& system :
-       {Folder(GetWindowsDirectoryW), Folder(GetSystemDirectoryW),
+       {Folder(GetSystemWindowsDirectoryW), Folder(GetSystemDirectoryW),
         Folder(GetSystemWow64DirectoryW)}) {  // the last one only on 64-bit Windows
     if (!system.empty() && SameFolder(current, system)) return ProgramFolder();
   }

@@ -25,6 +25,15 @@ DWORD CALLBACK KeepAliveDuringCopy(LARGE_INTEGER total, LARGE_INTEGER copied,
                                    DWORD stream, DWORD reason, HANDLE source, HANDLE destination,
                                    LPVOID context);
 
+// A function of a system DLL, looked up at run time: the DLL is loaded only where it is needed,
+// and a Windows without the function gets nullptr.
+template <class Function>
+Function LookUp(const wchar_t* dll, const char* name) {
+  const HMODULE module = LoadLibraryW(dll);
+  const FARPROC found = module != nullptr ? GetProcAddress(module, name) : nullptr;
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
+}
+
 // The argument of an instance started to be elevated: it never asks for that again.
 inline constexpr wchar_t kElevatedStart[] = L"/elevated";
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "platform/win32/win32_services.h"
 #include "ui/win32/copy_files.h"
 #include "ui/win32/folyamat.h"
 
@@ -31,12 +32,9 @@ RECT PixelRect(const Box& box) {
 
 void LoadCommonControls() {
   using Initialise = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-  const HMODULE comctl32 = LoadLibraryW(L"comctl32.dll");
-  if (comctl32 == nullptr) return;  // plain controls, then
-  const FARPROC found = GetProcAddress(comctl32, "InitCommonControlsEx");
-  const auto initialise = reinterpret_cast<Initialise>(reinterpret_cast<void (*)()>(found));
+  const auto initialise = LookUp<Initialise>(L"comctl32.dll", "InitCommonControlsEx");
   const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
-  if (initialise != nullptr) initialise(&controls);
+  if (initialise != nullptr) initialise(&controls);  // else plain controls
 }
 
 HFONT DialogFont() {

@@ -289,19 +289,6 @@ void Shot(const std::string& name) {
          fs::path(Setting(L"KESTOVAR_SHOTS", true)) / file);
 }
 
-// Stops (STOP) or continues (CONT) the Wine process of this machine that hosts mountmgr.sys,
-// Wine's drive service: while it is stopped, the program waits at its next drive type query or
-// file copy, which ask it, and its windows show what it painted before.
-void DriveService(const std::wstring& signal) {
-  fs::remove(L"signalled");
-  OnHost(
-      L"for p in $(ls /proc | grep -x '[0-9]*'); do"
-      L" tr '\\0' '\\n' </proc/$p/environ 2>/dev/null | grep -qx WINEPREFIX=$WINEPREFIX &&"
-      L" grep -qs mountmgr.sys /proc/$p/maps && kill -" +
-          signal + L" $p; done; : >signalled",
-      L"signalled");
-}
-
 // The progress bar as the screen shows it at 96 DPI, along its middle row and its first column,
 // a letter a pixel: "k" the window-text colour, "b" RGB(0,0,192), "." the window's background.
 // The frame is a 1-pixel outline from (23,23) to (351,53); the bar starts at (27,28), `length`
@@ -688,17 +675,7 @@ TEST(Retry, EachPassListsWhatIsStillMissingUntilTheLastOneEnds) {
   ASSERT_TRUE(SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, L","));
   const Disc disc;
   disc.Remove(Slice(17, 32));
-  // While the program waits for its first file, which a scanner holds, Wine's drive service
-  // stops answering; the pass goes on to its next step and stands still at the next copy,
-  // which asks that service. The step is painted without going back to the event loop.
-  const HANDLE scanned = Hold(L"DATA\\ASSAULT.TR2");
   const Program program(kFolder);
-  AwaitCopy(L"DATA\\ASSAULT.~00");
-  DriveService(L"STOP");
-  CloseHandle(scanned);
-  ExpectBar(20, "second-step");
-  EXPECT_TRUE(Program::Window(kMainTitle) == nullptr) << "the pass was not held";
-  DriveService(L"CONT");
   const MainWindow main = AwaitMain(program);
   SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator);
   EXPECT_EQ(Text(main.list), Report(Slice(17, 32)));

@@ -341,11 +341,6 @@ HANDLE Hold(const wchar_t* file) {
   return CreateFileW((kFolder / file).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
-// Waits until the program's copy of a file is ready under its temporary name.
-void AwaitCopy(const wchar_t* temporary) {
-  EXPECT_TRUE(WaitUntil([&] { return fs::exists(kFolder / temporary); })) << Utf8(temporary);
-}
-
 // What DATA and FMV of an installation folder hold, anything besides the game's files included.
 Files Installed(const fs::path& folder) {
   Files files;
@@ -536,7 +531,8 @@ TEST(InstallFolder, WithFilesInTheWay) {
   const HANDLE scanned = Hold(L"FMV\\ANCIENT.RPL");
   const HANDLE held = Hold(L"FMV\\LOGO.RPL");
   const Program program(kFolder);
-  AwaitCopy(L"FMV\\ANCIENT.~00");
+  // Let go of 300 ms after the copy is ready under its temporary name.
+  EXPECT_TRUE(WaitUntil([] { return fs::exists(kFolder / L"FMV\\ANCIENT.~00"); }));
   Sleep(300);
   CloseHandle(scanned);
   const MainWindow main = AwaitMain(program);

@@ -273,14 +273,18 @@ bool NotElevated() {
 // Starts the program again elevated in the folder and waits for it: its exit code, or nothing
 // when it was not started.
 std::optional<DWORD> RunElevated(const Text& folder) {
-  // The shell may hand the start to its extensions, which need COM set up as it documents.
+  const std::wstring program = ProgramPath();
+  // The shell may hand the start to its extensions, which need COM set up as it documents; it
+  // is undone once the shell has returned, so that a pass that follows runs as it always does.
   using InitialiseCom = HRESULT(WINAPI*)(void*, DWORD);
-  if (const auto initialise = LookUp<InitialiseCom>(L"ole32.dll", "CoInitializeEx")) {
-    initialise(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  }
+  using ReleaseCom = void(WINAPI*)();
+  const auto initialise = LookUp<InitialiseCom>(L"ole32.dll", "CoInitializeEx");
+  const auto release = LookUp<ReleaseCom>(L"ole32.dll", "CoUninitialize");
+  const bool com =
+      initialise != nullptr && release != nullptr &&
+      SUCCEEDED(initialise(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
   using Execute = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
   const auto execute = LookUp<Execute>(L"shell32.dll", "ShellExecuteExW");
-  const std::wstring program = ProgramPath();
   SHELLEXECUTEINFOW start{};
   start.cbSize = sizeof start;
   // Windows' own boxes stay away: declined or failed, the pass lists what is missing instead.
@@ -292,7 +296,9 @@ std::optional<DWORD> RunElevated(const Text& folder) {
   start.lpParameters = kElevatedStart;
   start.lpDirectory = Wide(folder);
   start.nShow = SW_SHOWNORMAL;
-  if (execute == nullptr || !execute(&start)) return std::nullopt;
+  const bool started = execute != nullptr && execute(&start);  // returns once it has started
+  if (com) release();
+  if (!started) return std::nullopt;
   if (start.hProcess == nullptr) return 0;  // started, and nothing to wait on
   while (MsgWaitForMultipleObjects(1, &start.hProcess, FALSE, INFINITE, QS_ALLINPUT) ==
          WAIT_OBJECT_0 + 1) {

@@ -29,8 +29,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
   // system's to release when the program ends.
   const bool elevated_start =
       arguments != nullptr && std::wstring_view(arguments) == kestovar::kElevatedStart;
-  // An instance started elevated made a mutex that others may not open: that answers too.
   CreateMutexW(nullptr, FALSE, L"Local\\Kestovar.Brenmira");
+  // Access is denied to a mutex that an instance started elevated made: it runs too.
   const DWORD running = GetLastError();
   if ((running == ERROR_ALREADY_EXISTS || running == ERROR_ACCESS_DENIED) && !elevated_start) {
     kestovar::ui::BringRunningForward();

@@ -89,21 +89,21 @@ row() {
   echo "e2e: $name: $result in $((SECONDS - begun)) s"
 }
 
-# What the row's relay trace shows. Where Brenmira.exe ran (the threads that ask for the drive
-# list), the last error mode it set before its first drive query turns critical-error boxes off
-# (SEM_FAILCRITICALERRORS, 1), and common controls were set up before its first window and its
-# first message box, which Windows XP needs. Every listing asks
-# for information level 0, the one Windows XP has (after the path, shown cut short when long).
-# No rename is asked to replace a file that is read-only at that moment, which Windows refuses
-# and Wine does not: each file's flag is followed through every attribute change and rename.
-# Brenmira.exe asks the shell to start it again elevated as often as the row says (ELEVATIONS,
-# none unless told), each time with a working folder (Wine's shell moves there to start it).
-# A progress step is painted before the next: once part of the window that holds a percentage
-# label (the one that colours it) has been marked for drawing again (the bar grew), that window
-# goes through its paint before the label shows the next percentage, also during a pass, which
-# never returns to the event loop. (Read off the screen, a pass held still would show it only
-# where Wine had put the window's drawing on the screen: Wine does that at once only while the
-# program has not looked at its queue for 50 ms, as it does while waiting for a held file.)
+# What the row's relay trace shows, where Windows is stricter than Wine:
+# - where Brenmira.exe ran (the threads that ask for the drive list), the last error mode it set
+#   before its first drive query turns critical-error boxes off (SEM_FAILCRITICALERRORS, 1), and
+#   common controls were set up before its first window and message box, as Windows XP needs;
+# - every listing asks for information level 0, the one Windows XP has (after the path, shown
+#   cut short when long);
+# - no rename is asked to replace a file that is read-only at that moment: each file's flag is
+#   followed through every attribute change and rename;
+# - the shell is asked to start the program elevated as often as the row says (ELEVATIONS, none
+#   unless told), each time with a working folder (Wine's shell moves there to start it);
+# - a progress step is painted before the next, also inside a pass, which never returns to the
+#   event loop: once the bar grew (part of the window that colours the percentage label marked
+#   for drawing), that window goes through its paint before the label shows the next percentage.
+#   (The screen cannot show this reliably: Wine puts a window's drawing there at once only while
+#   the program has not looked at its queue for 50 ms, as it does while a held file is waited for.)
 relay_check() {
   awk 'function called(name) { return index(tolower($0), ":call " tolower(name) "(") }
     # The paths a call names, in upper case with one backslash between names.
@@ -173,8 +173,8 @@ relay_check() {
       printf "relay: error mode \"%s\" before the first drive query; %d listings, %d at a level" \
         " newer than XP; %d of %d windowed threads made a window before common controls; %d" \
         " renames over a read-only file; %d elevated starts asked (of %d), %d in a folder:%s;" \
-        " %d percentages, %d shown before the last step was painted\n", first, listings, newer, early,
-        windowed, replaced, elevations, expected, in_folder, folders, percentages, unpainted
+        " %d percentages, %d shown before the last step was painted\n", first, listings, newer,
+        early, windowed, replaced, elevations, expected, in_folder, folders, percentages, unpainted
       exit !((!asked || first ~ /[13579bdf]$/) && !newer && !early && !replaced &&
              elevations == expected && in_folder == elevations && !unpainted)
     }' expected="${ELEVATIONS:-0}" "$1"

@@ -32,9 +32,10 @@ wine_log() { echo "wine.sh: $*" >&2; }
 # Brenmira.exe is a 32-bit program and is tested as one, in 32-bit Wine. A machine whose kernel
 # runs no 32-bit code (its 32-bit emulation switched off) has only 64-bit Wine to offer: there the
 # same sources are built for x86-64 (the win64 preset) and tested in a 64-bit prefix, said aloud.
+# WINDOWS_PRESET=win64 in the environment takes that path on any machine, to try it.
 wine_pick_arch() {
   need g++-mingw-w64-i686 googletest wine wine32:i386 fonts-wine xvfb xdotool imagemagick
-  if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  if [ "${WINDOWS_PRESET:-}" != win64 ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
     export WINEARCH=win32 WINE=/usr/lib/wine/wine WINDOWS_PRESET=win32
   else
     need g++-mingw-w64-x86-64 wine64

@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# What a row's relay trace of Brenmira.exe shows, where Windows is stricter than Wine or where
+# only the calls can tell (tools/e2e.sh runs it on each row's trace):
+#   tests/win32/relay_check.sh RELAY-LOG
+# - where Brenmira.exe ran (the threads that ask for the drive list), the last error mode it set
+#   before its first drive query turns critical-error boxes off (SEM_FAILCRITICALERRORS, 1), and
+#   common controls were set up before its first window and message box, as Windows XP needs;
+# - every listing asks for information level 0, the one Windows XP has (after the path, shown
+#   cut short when long);
+# - no rename is asked to replace a file that is read-only at that moment: each file's flag is
+#   followed through every attribute change and rename;
+# - the shell is asked to start the program elevated as often as the row says (ELEVATIONS, none
+#   unless told), each time with a working folder (Wine's shell moves there to start it);
+# - a progress step is painted before the next, also inside a pass, which never returns to the
+#   event loop: once the bar grew (part of the window that colours the percentage label marked
+#   for drawing), that window goes through its paint before the label shows the next percentage.
+#   (The screen cannot show this reliably: Wine puts a window's drawing there at once only while
+#   the program has not looked at its queue for 50 ms, as it does while a held file is waited for.)
+set -euo pipefail
+awk 'function called(name) { return index(tolower($0), ":call " tolower(name) "(") }
+  # The paths a call names, in upper case with one backslash between names.
+  function paths(path,   rest, n) {
+    for (rest = $0; match(rest, /L"[^"]*"/); rest = substr(rest, RSTART + RLENGTH)) {
+      path[++n] = toupper(substr(rest, RSTART + 2, RLENGTH - 3))
+      gsub(/\\+/, "\\", path[n])
+    }
+    return n
+  }
+  { thread = substr($0, 1, index($0, ":") - 1) }
+  called("kernel32.SetErrorMode") {
+    split($0, call, /[()]/)
+    mode[thread] = call[2]
+  }
+  called("kernel32.GetLogicalDriveStringsA") {
+    if (!asked) first = mode[thread]
+    asked = program[thread] = 1
+  }
+  called("comctl32.InitCommonControlsEx") && !(thread in controls) { controls[thread] = NR }
+  (called("user32.CreateWindowExW") || called("user32.MessageBoxW")) && !(thread in made) {
+    made[thread] = NR
+  }
+  called("kernel32.GetFileAttributesExW") || called("kernel32.FindFirstFileExW") {
+    listings++
+    newer += $0 !~ /"(\.\.\.)?,0+,/
+  }
+  called("kernel32.SetFileAttributesW") && paths(path) == 1 && match($0, /",[0-9a-f]+\)/) {
+    read_only[path[1]] = substr($0, RSTART + 2, RLENGTH - 3) ~ /[13579bdf]$/
+  }
+  called("shell32.ShellExecuteExW") {
+    elevations++
+    asking[thread] = 1
+  }
+  called("kernel32.SetCurrentDirectoryW") && asking[thread] && paths(path) == 1 {
+    folders = folders " " path[1]
+    in_folder++
+    delete asking[thread]
+  }
+  called("user32.InvalidateRect") {
+    split($0, call, /[(,]/)
+    unpainted_since[toupper(call[2])] = 1
+  }
+  called("user32.SetWindowTextW") && /%"\)/ {
+    split($0, call, /[(,]/)
+    percentages++
+    unpainted += unpainted_since[parent[toupper(call[2])]]
+  }
+  /:Call window proc .*msg=WM_CTLCOLORSTATIC,/ && match($0, /hwnd=[0-9A-Fa-f]+/) {
+    window = toupper(substr($0, RSTART + 5, RLENGTH - 5))
+    match($0, /lp=[0-9A-Fa-f]+/)
+    parent[toupper(substr($0, RSTART + 3, RLENGTH - 3))] = window
+  }
+  /:Call window proc .*msg=WM_PAINT,/ && match($0, /hwnd=[0-9A-Fa-f]+/) {
+    delete unpainted_since[toupper(substr($0, RSTART + 5, RLENGTH - 5))]
+  }
+  called("kernel32.MoveFileExW") && paths(path) == 2 {
+    replaced += read_only[path[2]]
+    read_only[path[2]] = read_only[path[1]]
+    delete read_only[path[1]]
+  }
+  END {
+    for (thread in program) {
+      windowed += thread in made
+      early += thread in made && !(thread in controls && controls[thread] < made[thread])
+    }
+    printf "relay: error mode \"%s\" before the first drive query; %d listings, %d at a level" \
+      " newer than XP; %d of %d windowed threads made a window before common controls; %d" \
+      " renames over a read-only file; %d elevated starts asked (of %d), %d in a folder:%s;" \
+      " %d percentages, %d shown before the last step was painted\n", first, listings, newer,
+      early, windowed, replaced, elevations, expected, in_folder, folders, percentages, unpainted
+    exit !((!asked || first ~ /[13579bdf]$/) && !newer && !early && !replaced &&
+           elevations == expected && in_folder == elevations && !unpainted)
+  }' expected="${ELEVATIONS:-0}" "$1"

@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include <cstdlib>
-#include <string_view>
 
+#include "app/start_up.h"
 #include "platform/win32/win32_services.h"
 #include "ui/win32/copy_files.h"
 #include "ui/win32/folyamat.h"
@@ -23,24 +23,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
   const UINT inherited = SetErrorMode(SEM_FAILCRITICALERRORS);
   SetErrorMode(inherited | SEM_FAILCRITICALERRORS);
 
-  // One instance at a time in a session: two passes reading one CD-ROM drive at once both crawl.
-  // A second start (a double click taken for a missed one) shows the first and ends; only the
-  // instance that the first started elevated, while it waits, goes on. The mutex is the
-  // system's to release when the program ends.
-  const bool elevated_start =
-      arguments != nullptr && std::wstring_view(arguments) == kestovar::kElevatedStart;
-  CreateMutexW(nullptr, FALSE, L"Local\\Kestovar.Brenmira");
-  // Access is denied to a mutex that an instance started elevated made: it runs too.
-  const DWORD running = GetLastError();
-  if ((running == ERROR_ALREADY_EXISTS || running == ERROR_ACCESS_DENIED) && !elevated_start) {
+  const kestovar::Start start = kestovar::ReadStart(arguments);
+  // A second start (a double click taken for a missed one) shows the first and ends.
+  if (kestovar::AnotherInstanceRuns(start)) {
     kestovar::ui::BringRunningForward();
     return 0;
   }
 
-  kestovar::Win32Services services;
+  kestovar::Win32Services services(start.folder);
   // In a folder that only an elevated program may write, the player is asked once for that,
   // before any window, and the elevated instance does the work.
-  if (!elevated_start) {
+  if (!start.elevated) {
     if (const auto code = kestovar::RunElevatedWhereNeeded(services))
       return static_cast<int>(*code);
   }

@@ -1,8 +1,5 @@
 #include "platform/win32/win32_services.h"
 
-#include <objbase.h>
-#include <shellapi.h>
-
 #include <algorithm>
 #include <string>
 #include <string_view>
@@ -212,19 +209,20 @@ std::wstring Folder(Query&& query) {
   return buffer;
 }
 
-// The full path of Brenmira.exe.
-std::wstring ProgramPath() {
-  std::wstring path(MAX_PATH, L'\0');
+// The current directory, as the system writes it.
+std::wstring CurrentFolder() {
   for (;;) {
-    const DWORD written = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    const DWORD needed = GetCurrentDirectoryW(0, nullptr);  // with the closing NUL
+    if (needed == 0) FailWithLastError();
+    std::wstring current(needed, L'\0');
+    const DWORD written = GetCurrentDirectoryW(needed, current.data());
     if (written == 0) FailWithLastError();
-    if (written < path.size()) {
-      path.resize(written);
-      break;
+    if (written < needed) {
+      current.resize(written);
+      return current;
     }
-    path.resize(path.size() * 2);  // cut short (XP does not say so otherwise)
+    // It changed in between and grew: ask again.
   }
-  return path;
 }
 
 // The folder Brenmira.exe is in, written as the current directory is: a drive root with its
@@ -237,93 +235,20 @@ Text ProgramFolder() {
   return FromWide(path.c_str());
 }
 
-// Whether elevation could bring the right to write in the folder: not on a network drive, where
-// the server sees the same user (and an elevated program, not the user's drive letters), nor on
-// a disc.
-bool ElevationHelps(const Text& folder) {
-  wchar_t root[MAX_PATH + 1];
-  if (!GetVolumePathNameW(Wide(folder), root, MAX_PATH + 1)) return false;
-  const UINT type = GetDriveTypeW(root);
-  return type != DRIVE_REMOTE && type != DRIVE_CDROM;
-}
-
-// Whether the folder refuses a new file for lack of rights: a probe, made and gone at once.
-bool RefusesWrites(const Text& folder) {
-  const Text probe = folder + (folder.back() == u'\\' ? u"" : u"\\") + u"Brenmira.~wr";
-  const HANDLE file = CreateFileW(Wide(probe), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_ACCESS_DENIED;
-  CloseHandle(file);
-  return false;
-}
-
-// Whether the program runs without elevation where Windows has it (Vista and later). Windows XP
-// knows no such question of a token, and counts as elevated.
-bool NotElevated() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-  TOKEN_ELEVATION elevation{};
-  DWORD size = 0;
-  const bool known =
-      GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) != 0;
-  CloseHandle(token);
-  return known && elevation.TokenIsElevated == 0;
-}
-
-// Starts the program again elevated in the folder and waits for it: its exit code, or nothing
-// when it was not started.
-std::optional<DWORD> RunElevated(const Text& folder) {
-  const std::wstring program = ProgramPath();
-  // The shell may hand the start to its extensions, which need COM set up as it documents; it
-  // is undone once the shell has returned, so that a pass that follows runs as it always does.
-  using InitialiseCom = HRESULT(WINAPI*)(void*, DWORD);
-  using ReleaseCom = void(WINAPI*)();
-  const auto initialise = LookUp<InitialiseCom>(L"ole32.dll", "CoInitializeEx");
-  const auto release = LookUp<ReleaseCom>(L"ole32.dll", "CoUninitialize");
-  const bool com =
-      initialise != nullptr && release != nullptr &&
-      SUCCEEDED(initialise(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
-  using Execute = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
-  const auto execute = LookUp<Execute>(L"shell32.dll", "ShellExecuteExW");
-  SHELLEXECUTEINFOW start{};
-  start.cbSize = sizeof start;
-  // Windows' own boxes stay away: declined or failed, the pass lists what is missing instead.
-  // The user has just started this very file, so its download zone is not asked about again.
-  start.fMask =
-      SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOZONECHECKS;
-  start.lpVerb = L"runas";
-  start.lpFile = program.c_str();
-  start.lpParameters = kElevatedStart;
-  start.lpDirectory = Wide(folder);
-  start.nShow = SW_SHOWNORMAL;
-  const bool started = execute != nullptr && execute(&start);  // returns once it has started
-  if (com) release();
-  if (!started) return std::nullopt;
-  if (start.hProcess == nullptr) return 0;  // started, and nothing to wait on
-  while (MsgWaitForMultipleObjects(1, &start.hProcess, FALSE, INFINITE, QS_ALLINPUT) ==
-         WAIT_OBJECT_0 + 1) {
-    MSG message;  // the program has no window: whatever comes is the system's
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-  }
-  WaitForSingleObject(start.hProcess, INFINITE);  // should the wait above have failed
-  DWORD code = 0;
-  GetExitCodeProcess(start.hProcess, &code);
-  CloseHandle(start.hProcess);
-  return code;
-}
-
 }  // namespace
 
-std::optional<DWORD> RunElevatedWhereNeeded(Services& services) {
-  // Asked in this order, XP and an elevated program make no probe file.
-  if (!NotElevated()) return std::nullopt;
-  try {
-    const Text folder = services.CurrentDirectory();
-    if (folder.empty() || !ElevationHelps(folder) || !RefusesWrites(folder)) return std::nullopt;
-    return RunElevated(folder);
-  } catch (const Failure&) {
-    return std::nullopt;  // the pass will find out for itself
+std::wstring ProgramPath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD written = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (written == 0) FailWithLastError();
+    if (written < path.size()) {
+      path.resize(written);
+      break;
+    }
+    path.resize(path.size() * 2);  // cut short (XP does not say so otherwise)
   }
+  return path;
 }
 
 int ErrorNumber(DWORD system_error) {
@@ -342,19 +267,8 @@ DWORD CALLBACK KeepAliveDuringCopy(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, 
 }
 
 Text Win32Services::CurrentDirectory() {
-  std::wstring current;
-  for (;;) {
-    const DWORD needed = GetCurrentDirectoryW(0, nullptr);  // with the closing NUL
-    if (needed == 0) FailWithLastError();
-    current.assign(needed, L'\0');
-    const DWORD written = GetCurrentDirectoryW(needed, current.data());
-    if (written == 0) FailWithLastError();
-    if (written < needed) {
-      current.resize(written);
-      break;
-    }
-    // It changed in between and grew: ask again.
-  }
+  // The folder an elevated start was given, else the one the program was started in.
+  const std::wstring current = folder_.empty() ? CurrentFolder() : std::wstring(Wide(folder_));
   // Started from an elevated command prompt, or elevated by a launcher that passes no folder,
   // the program finds itself in the system folder. Game data never belongs in the Windows
   // folders: there the game's folder is the one the program is in.

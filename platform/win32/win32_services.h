@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <optional>
+#include <string>
+#include <utility>
 
 #include "platform/services.h"
 
@@ -34,19 +36,14 @@ Function LookUp(const wchar_t* dll, const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
 }
 
-// The argument of an instance started to be elevated: it never asks for that again.
-inline constexpr wchar_t kElevatedStart[] = L"/elevated";
-
-// In a folder Windows protects (Program Files, from Vista on), a program that is not elevated can
-// write nothing, and Windows does not redirect its writes (the manifest says asInvoker). Where
-// the installation folder refuses a new file for lack of rights, and the program runs without
-// elevation on a Windows that has it, this starts the program again elevated (Windows asks the
-// user), in that folder, with kElevatedStart; waits for it, still answering the system; and
-// gives its exit code. Nothing where there is no need, or where it is declined or impossible.
-std::optional<DWORD> RunElevatedWhereNeeded(Services& services);
+// The full path of Brenmira.exe.
+std::wstring ProgramPath();
 
 class Win32Services : public Services {
  public:
+  // Installs into `folder`, or where the program is started when it is empty.
+  explicit Win32Services(Text folder = Text()) : folder_(std::move(folder)) {}
+
   Text CurrentDirectory() override;
   Text Dir(const Text& path, int attributes) override;
   void FileCopy(const Text& source, const Text& destination) override;
@@ -58,6 +55,7 @@ class Win32Services : public Services {
   Text DecimalSeparator() override;
 
  private:
+  Text folder_;
   DWORD patience_ = kFullPatience;  // of the next rename or removal whose file is held
 };
 

@@ -201,7 +201,8 @@ enum class Token { kElevated, kLimited };
 class Program {
  public:
   explicit Program(const fs::path& folder, Token token = Token::kElevated,
-                   const fs::path& exe = Beside(L"Brenmira.exe")) {
+                   const fs::path& exe = Beside(L"Brenmira.exe"),
+                   const std::wstring& arguments = L"") {
     fs::create_directories(folder);
     STARTUPINFOW startup{sizeof startup};
     HANDLE own = nullptr;
@@ -210,8 +211,9 @@ class Program {
     EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own) &&
                 GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size));
     CloseHandle(own);
+    std::wstring line = L"\"" + exe.wstring() + L"\" " + arguments;
     EXPECT_TRUE(CreateProcessAsUserW(
-        token == Token::kLimited ? linked.LinkedToken : nullptr, exe.c_str(), nullptr, nullptr,
+        token == Token::kLimited ? linked.LinkedToken : nullptr, exe.c_str(), line.data(), nullptr,
         nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE, nullptr, folder.c_str(), &startup, &info_));
     CloseHandle(linked.LinkedToken);
   }
@@ -559,14 +561,16 @@ TEST(InstallFolder, ThatRefusesWrites) {
   OnHost(L"chattr +i '../Játékok/Őrült Űrhajó'; : >immutable", L"immutable");
   ASSERT_FALSE(std::ofstream(kFolder / L"probe"))
       << "this machine cannot make a folder immutable (chattr +i): nothing was tested here";
-  for (const Token token : {Token::kElevated, Token::kLimited}) {
-    const Program program(kFolder, token);
+  const std::tuple<fs::path, Token, bool> starts[] = {{kFolder, Token::kElevated, false},
+                                                      {kFolder, Token::kLimited, true}};
+  for (const auto& [folder, token, elevates] : starts) {
+    const Program program(folder, token);
     const MainWindow main = AwaitMain(program);
     EXPECT_EQ(Text(main.list), Report(kCatalogue));
     DWORD shown_by = 0;
     GetWindowThreadProcessId(main.window, &shown_by);
-    if (token == Token::kElevated) {
-      EXPECT_EQ(shown_by, program.Id());
+    if (!elevates) {
+      EXPECT_EQ(shown_by, program.Id()) << Utf8(folder);
       Close(main.window);
       Close(FindWindowW(nullptr, kProgressTitle));
       program.ExpectEndedWell();
@@ -584,6 +588,17 @@ TEST(InstallFolder, ThatRefusesWrites) {
     program.ExpectEndedWell(7);
   }
   OnHost(L"chattr -i '../Játékok/Őrült Űrhajó'; : >mutable", L"mutable");
+
+  // The folder an elevated start is given is where it installs, wherever it is started; given a
+  // folder that is not there, it lists every file, and makes nothing anywhere.
+  wchar_t system[MAX_PATH];
+  ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
+  const fs::path exe = Beside(L"Brenmira.exe");
+  ExpectEveryFileCopied(
+      Program(system, Token::kElevated, exe, L"/elevated \"" + kFolder.wstring() + L"\""), kFolder);
+  const Program nowhere(system, Token::kElevated, exe, L"/elevated \"C:\\Nincs ilyen\"");
+  EXPECT_EQ(Text(AwaitMain(nowhere).list), Report(kCatalogue));
+  EXPECT_FALSE(fs::exists(L"C:\\Nincs ilyen") || fs::exists(Beside(L"DATA")));
 }
 
 // The main window as designed at 96 DPI, and its keyboard: the list has the focus, Escape and

@@ -1,0 +1,146 @@
+#include "app/start_up.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <string>
+#include <string_view>
+
+#include "platform/resumption.h"
+#include "platform/win32/win32_services.h"
+
+namespace kestovar {
+namespace {
+
+const wchar_t* Wide(const Text& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+
+// The argument of the program's own start of itself to be elevated, before the folder.
+constexpr std::wstring_view kElevated = L"/elevated";
+
+// The folder as the current directory is written: absolute, a drive root with its backslash,
+// any other folder without; as given where the system cannot make it so.
+Text AsFolder(std::wstring_view given) {
+  const std::wstring name(given);
+  std::wstring full(GetFullPathNameW(name.c_str(), 0, nullptr, nullptr), L'\0');
+  const DWORD written =
+      GetFullPathNameW(name.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  full.resize(written < full.size() ? written : 0);
+  if (full.empty()) full = name;
+  if (full.size() > 3 && full.back() == L'\\') full.pop_back();
+  return Text(reinterpret_cast<const char16_t*>(full.c_str()));
+}
+
+// Whether elevation could bring the right to write in the folder: not on a network drive, where
+// the server sees the same user (and an elevated program, not the user's drive letters), nor on
+// a disc.
+bool ElevationHelps(const Text& folder) {
+  wchar_t root[MAX_PATH + 1];
+  if (!GetVolumePathNameW(Wide(folder), root, MAX_PATH + 1)) return false;
+  const UINT type = GetDriveTypeW(root);
+  return type != DRIVE_REMOTE && type != DRIVE_CDROM;
+}
+
+// Whether the folder refuses a new file for lack of rights: a probe, made and gone at once.
+bool RefusesWrites(const Text& folder) {
+  const Text probe = folder + (folder.back() == u'\\' ? u"" : u"\\") + u"Brenmira.~wr";
+  const HANDLE file = CreateFileW(Wide(probe), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_ACCESS_DENIED;
+  CloseHandle(file);
+  return false;
+}
+
+// Whether the program runs without elevation where Windows has it (Vista and later). Windows XP
+// knows no such question of a token, and counts as elevated.
+bool NotElevated() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  const bool known =
+      GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) != 0;
+  CloseHandle(token);
+  return known && elevation.TokenIsElevated == 0;
+}
+
+// Starts the program again elevated in the folder and waits for it: its exit code, or nothing
+// when it was not started.
+std::optional<DWORD> RunElevated(const Text& folder) {
+  const std::wstring program = ProgramPath();
+  // The shell may hand the start to its extensions, which need COM set up as it documents; it
+  // is undone once the shell has returned, so that a pass that follows runs as it always does.
+  using InitialiseCom = HRESULT(WINAPI*)(void*, DWORD);
+  using ReleaseCom = void(WINAPI*)();
+  const auto initialise = LookUp<InitialiseCom>(L"ole32.dll", "CoInitializeEx");
+  const auto release = LookUp<ReleaseCom>(L"ole32.dll", "CoUninitialize");
+  const bool com =
+      initialise != nullptr && release != nullptr &&
+      SUCCEEDED(initialise(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+  using Execute = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
+  const auto execute = LookUp<Execute>(L"shell32.dll", "ShellExecuteExW");
+  SHELLEXECUTEINFOW start{};
+  start.cbSize = sizeof start;
+  // Windows' own boxes stay away: declined or failed, the pass lists what is missing instead.
+  // The user has just started this very file, so its download zone is not asked about again.
+  start.fMask =
+      SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOZONECHECKS;
+  start.lpVerb = L"runas";
+  start.lpFile = program.c_str();
+  // The folder goes in the arguments: Windows does not promise an elevated program the working
+  // folder it is given (it sets the system folder for some). Quoted: it may hold blanks, and no
+  // Windows name holds a quote.
+  const std::wstring parameters = std::wstring(kElevated) + L" \"" + Wide(folder) + L"\"";
+  start.lpParameters = parameters.c_str();
+  start.lpDirectory = Wide(folder);
+  start.nShow = SW_SHOWNORMAL;
+  const bool started = execute != nullptr && execute(&start);  // returns once it has started
+  if (com) release();
+  if (!started) return std::nullopt;
+  if (start.hProcess == nullptr) return 0;  // started, and nothing to wait on
+  while (MsgWaitForMultipleObjects(1, &start.hProcess, FALSE, INFINITE, QS_ALLINPUT) ==
+         WAIT_OBJECT_0 + 1) {
+    MSG message;  // the program has no window: whatever comes is the system's
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+  }
+  WaitForSingleObject(start.hProcess, INFINITE);  // should the wait above have failed
+  DWORD code = 0;
+  GetExitCodeProcess(start.hProcess, &code);
+  CloseHandle(start.hProcess);
+  return code;
+}
+}  // namespace
+
+Start ReadStart(const wchar_t* arguments) {
+  std::wstring_view rest = arguments != nullptr ? arguments : L"";
+  if (rest.substr(0, kElevated.size()) != kElevated) return {};
+  rest.remove_prefix(kElevated.size());
+  if (!rest.empty() && rest.front() != L' ') return {};  // another word, not ours
+  while (!rest.empty() && rest.front() == L' ') rest.remove_prefix(1);
+  while (!rest.empty() && rest.back() == L' ') rest.remove_suffix(1);
+  if (rest.size() >= 2 && rest.front() == L'"' && rest.back() == L'"') {
+    rest = rest.substr(1, rest.size() - 2);
+  }
+  return {true, rest.empty() ? Text() : AsFolder(rest)};
+}
+
+bool AnotherInstanceRuns(const Start& start) {
+  // The mutex is the system's to release when the program ends.
+  CreateMutexW(nullptr, FALSE, L"Local\\Kestovar.Brenmira");
+  // Access is denied to a mutex that an instance started elevated made: it runs too.
+  const DWORD running = GetLastError();
+  return (running == ERROR_ALREADY_EXISTS || running == ERROR_ACCESS_DENIED) && !start.elevated;
+}
+
+std::optional<DWORD> RunElevatedWhereNeeded(Services& services) {
+  // Asked in this order, XP and an elevated program make no probe file.
+  if (!NotElevated()) return std::nullopt;
+  try {
+    const Text folder = services.CurrentDirectory();
+    if (folder.empty() || !ElevationHelps(folder) || !RefusesWrites(folder)) return std::nullopt;
+    return RunElevated(folder);
+  } catch (const Failure&) {
+    return std::nullopt;  // the pass will find out for itself
+  }
+}
+
+}  // namespace kestovar

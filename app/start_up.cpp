@@ -30,12 +30,22 @@ Text AsFolder(std::wstring_view given) {
   return Text(reinterpret_cast<const char16_t*>(full.c_str()));
 }
 
-// Whether elevation could bring the right to write in the folder: not on a network drive, where
-// the server sees the same user (and an elevated program, not the user's drive letters), nor on
-// a disc.
-bool ElevationHelps(const Text& folder) {
+// Whether an elevated instance finds the path where this one does, and could write there where
+// this one cannot. Elevation is a logon of its own, with drive letters of its own: a letter the
+// user mapped to a network share, or made of a folder with subst, is not there for it. On a
+// network drive or a disc it would have no more right to write: the server sees the same user.
+bool ElevationCanHelp(const std::wstring& path) {
+  if (path.size() >= 2 && path[1] == L':') {
+    const wchar_t letter[] = {path[0], L':', L'\0'};
+    std::wstring target(1024, L'\0');
+    if (QueryDosDeviceW(letter, target.data(), static_cast<DWORD>(target.size())) == 0) {
+      return false;
+    }
+    // A letter of the system's leads to a device, one made with subst to a path: \??\C:\...
+    if (target.compare(0, 4, L"\\??\\") == 0) return false;
+  }
   wchar_t root[MAX_PATH + 1];
-  if (!GetVolumePathNameW(Wide(folder), root, MAX_PATH + 1)) return false;
+  if (!GetVolumePathNameW(path.c_str(), root, MAX_PATH + 1)) return false;
   const UINT type = GetDriveTypeW(root);
   return type != DRIVE_REMOTE && type != DRIVE_CDROM;
 }
@@ -136,7 +146,10 @@ std::optional<DWORD> RunElevatedWhereNeeded(Services& services) {
   if (!NotElevated()) return std::nullopt;
   try {
     const Text folder = services.CurrentDirectory();
-    if (folder.empty() || !ElevationHelps(folder) || !RefusesWrites(folder)) return std::nullopt;
+    if (folder.empty() || !ElevationCanHelp(Wide(folder)) || !ElevationCanHelp(ProgramPath()) ||
+        !RefusesWrites(folder)) {
+      return std::nullopt;
+    }
     return RunElevated(folder);
   } catch (const Failure&) {
     return std::nullopt;  // the pass will find out for itself

@@ -555,13 +555,18 @@ TEST(InstallFolder, WithFilesInTheWay) {
 // Started elevated, the program lists every file, as ever. Started limited, it has Windows start
 // it again elevated there (the row's relay check sees one such start), and waits for that one,
 // with no window of its own, to end with its exit code. Wine starts that one limited too: it
-// lists every file, and asks no more.
+// lists every file, and asks no more. Started limited on a drive letter made of the folder with
+// subst, which an elevated program would not have, it asks nothing and lists every file itself.
 TEST(InstallFolder, ThatRefusesWrites) {
   fs::create_directories(kFolder);
   OnHost(L"chattr +i '../Játékok/Őrült Űrhajó'; : >immutable", L"immutable");
   ASSERT_FALSE(std::ofstream(kFolder / L"probe"))
       << "this machine cannot make a folder immutable (chattr +i): nothing was tested here";
+  // Wine's drive S: leads to the folder; the subst of it, to Windows, only once so defined.
+  OnHost(L"ln -s '../drive_c/Játékok/Őrült Űrhajó' ../../dosdevices/s: && : >subst", L"subst");
+  ASSERT_TRUE(DefineDosDeviceW(0, L"S:", kFolder.c_str()));
   const std::tuple<fs::path, Token, bool> starts[] = {{kFolder, Token::kElevated, false},
+                                                      {L"S:\\", Token::kLimited, false},
                                                       {kFolder, Token::kLimited, true}};
   for (const auto& [folder, token, elevates] : starts) {
     const Program program(folder, token);

@@ -159,25 +159,24 @@ bool Held(DWORD system_error) {
   return system_error == ERROR_SHARING_VIOLATION || system_error == ERROR_ACCESS_DENIED;
 }
 
+// How a try while another program may hold the file ended.
+enum class Outcome { kInVain, kAtOnce, kLetGo };
+
 // Tries again, every 50 ms, while the file is held, for at most `patience` milliseconds. A wait
-// in vain halves the patience of the next, a success restores it: a pass in which every file
-// stays held is about twice the full patience longer in all. The last error stays the one of
-// the last try.
+// in vain halves the patience of the next; the caller restores it where a file let go shows that
+// holders let go. The last error stays the one of the last try.
 template <class Attempt>
-bool WhileHeld(DWORD& patience, Attempt&& attempt) {
+Outcome WhileHeld(DWORD& patience, Attempt&& attempt) {
   const DWORD started = GetTickCount();
-  for (;;) {
-    if (attempt()) {
-      patience = kFullPatience;
-      return true;
-    }
+  for (Outcome success = Outcome::kAtOnce;; success = Outcome::kLetGo) {
+    if (attempt()) return success;
     const DWORD error = GetLastError();
-    if (!Held(error)) return false;
+    if (!Held(error)) return Outcome::kInVain;
     const DWORD waited = GetTickCount() - started;
     if (waited >= patience) {
       patience /= 2;
       SetLastError(error);
-      return false;
+      return Outcome::kInVain;
     }
     Pause(std::min<DWORD>(50, patience - waited));
   }
@@ -329,12 +328,15 @@ void Win32Services::FileCopy(const Text& source, const Text& destination) {
   const bool read_only =
       replaced != INVALID_FILE_ATTRIBUTES &&
       (replaced & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == FILE_ATTRIBUTE_READONLY;
-  const bool installed =
-      writable && WhileHeld(patience_, [&] {
-        return (!read_only || SetFileAttributesW(Wide(destination), Writable(replaced))) &&
-               MoveFileExW(Wide(temporary), Wide(destination), MOVEFILE_REPLACE_EXISTING);
-      });
-  if (!installed) {
+  const Outcome renamed = !writable ? Outcome::kInVain : WhileHeld(patience_, [&] {
+    return (!read_only || SetFileAttributesW(Wide(destination), Writable(replaced))) &&
+           MoveFileExW(Wide(temporary), Wide(destination), MOVEFILE_REPLACE_EXISTING);
+  });
+  // Only a file let go while its rename waited shows that the holders let go: then the next
+  // held file is waited for as long as the first. A pass in which every file stays held is so
+  // about twice the full patience longer in all, not a second a file.
+  if (renamed == Outcome::kLetGo) patience_ = kFullPatience;
+  if (renamed == Outcome::kInVain) {
     const DWORD error = GetLastError();
     if (read_only) SetFileAttributesW(Wide(destination), replaced);
     Discard(temporary, patience_);

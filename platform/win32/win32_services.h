@@ -44,6 +44,10 @@ class Win32Services : public Services {
   // Installs into `folder`, or where the program is started when it is empty.
   explicit Win32Services(Text folder = Text()) : folder_(std::move(folder)) {}
 
+  // A new pass: whatever held a file in the last one may have let go, so the next held file is
+  // waited for in full again.
+  void RestorePatience() { patience_ = kFullPatience; }
+
   Text CurrentDirectory() override;
   Text Dir(const Text& path, int attributes) override;
   void FileCopy(const Text& source, const Text& destination) override;

@@ -16,6 +16,8 @@
 #   for drawing), that window goes through its paint before the label shows the next percentage.
 #   (The screen cannot show this reliably: Wine puts a window's drawing there at once only while
 #   the program has not looked at its queue for 50 ms, as it does while a held file is waited for.)
+# - a held file is waited for as long as the row allows (RETRIES renames tried again, 50 ms
+#   apart, none unless told): a rename asked again of the same temporary copy is one more try.
 set -euo pipefail
 awk 'function called(name) { return index(tolower($0), ":call " tolower(name) "(") }
   # The paths a call names, in upper case with one backslash between names.
@@ -74,6 +76,8 @@ awk 'function called(name) { return index(tolower($0), ":call " tolower(name) "(
   }
   called("kernel32.MoveFileExW") && paths(path) == 2 {
     replaced += read_only[path[2]]
+    retried += renaming[thread] == path[1]
+    renaming[thread] = path[1]
     read_only[path[2]] = read_only[path[1]]
     delete read_only[path[1]]
   }
@@ -85,8 +89,9 @@ awk 'function called(name) { return index(tolower($0), ":call " tolower(name) "(
     printf "relay: error mode \"%s\" before the first drive query; %d listings, %d at a level" \
       " newer than XP; %d of %d windowed threads made a window before common controls; %d" \
       " renames over a read-only file; %d elevated starts asked (of %d), %d in a folder:%s;" \
-      " %d percentages, %d shown before the last step was painted\n", first, listings, newer,
-      early, windowed, replaced, elevations, expected, in_folder, folders, percentages, unpainted
+      " %d percentages, %d shown before the last step was painted; %d renames tried again (at most" \
+      " %d)\n", first, listings, newer, early, windowed, replaced, elevations, expected, in_folder,
+      folders, percentages, unpainted, retried, retries
     exit !((!asked || first ~ /[13579bdf]$/) && !newer && !early && !replaced &&
-           elevations == expected && in_folder == elevations && !unpainted)
-  }' expected="${ELEVATIONS:-0}" "$1"
+           elevations == expected && in_folder == elevations && !unpainted && retried <= retries)
+  }' expected="${ELEVATIONS:-0}" retries="${RETRIES:-0}" "$1"

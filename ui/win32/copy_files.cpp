@@ -30,7 +30,7 @@ LRESULT CALLBACK ListKeys(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
 
 }  // namespace
 
-copy_files::copy_files(HINSTANCE instance, Services& services, Folyamat& progress)
+copy_files::copy_files(HINSTANCE instance, Win32Services& services, Folyamat& progress)
     : instance_(instance),
       services_(services),
       folyamat_(progress),
@@ -69,6 +69,11 @@ void copy_files::CreateControls() {
 
 void copy_files::Form_Load() {
   engine_.state.szazalekStart = 0;
+  Pass();
+}
+
+void copy_files::Pass() {
+  services_.RestorePatience();  // what held a file in the last pass may have let go since
   engine_.Masol();
 }
 
@@ -83,7 +88,7 @@ void copy_files::SetText(const Text& text) {
   SetWindowTextW(hianylista_, Wide(text));
 }
 
-void copy_files::cd_ujra_Click() { engine_.Masol(); }
+void copy_files::cd_ujra_Click() { Pass(); }
 
 void copy_files::kilep_Click() {
   services_.ShowMessage(kExitWarning, kStyleOk, Text(kExitTitle));

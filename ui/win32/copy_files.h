@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "engine/copy_engine.h"
+#include "platform/win32/win32_services.h"
 #include "ui/win32/folyamat.h"
 
 namespace kestovar::ui {
@@ -13,7 +14,7 @@ class copy_files : public MissingList {
  public:
   static constexpr wchar_t kClassName[] = L"Kestovar.copy_files";
 
-  copy_files(HINSTANCE instance, Services& services, Folyamat& progress);
+  copy_files(HINSTANCE instance, Win32Services& services, Folyamat& progress);
 
   void Form_Load();
   void Show();  // centred on the screen, the list focused
@@ -24,13 +25,14 @@ class copy_files : public MissingList {
   LRESULT Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 
  private:
+  void Pass();
   void cd_ujra_Click();
   void kilep_Click();
   HWND Loaded();  // the window, made hidden with its controls when it is not made yet
   void CreateControls();
 
   HINSTANCE instance_;
-  Services& services_;
+  Win32Services& services_;
   Folyamat& folyamat_;
   CopyEngine engine_;
   HWND hwnd_ = nullptr;

@@ -16,6 +16,9 @@ namespace __gnu_cxx {
 void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
 
+// The exit code of a start that could show no window.
+constexpr int kNoWindow = 1;
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
   // An empty drive is an answer for the pass, not a question for the user: no "There is no disk
   // in the drive" box for any probe, from before the first drive query to the end. The flags the
@@ -44,6 +47,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
 
   window.Form_Load();  // the first pass; it ends the program when nothing is missing
   window.Show();
+  // Where Windows made neither window (no room left on the desktop), nothing could ever close
+  // one: the program ends rather than wait unseen, holding its place as the running instance.
+  if (!kestovar::ui::AnyWindowOpen()) return kNoWindow;
 
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {

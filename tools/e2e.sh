@@ -75,7 +75,8 @@ row() {
   done
   local here="$WINEPREFIX/drive_c/tests" shots="$artifacts/${tests%.\*}${DPI:+-${DPI}dpi}"
   mkdir -p "$here" "$shots"
-  cp "$build/app/Brenmira.exe" "$build/tests/win32/windows_tests.exe" "$here/"
+  cp "$build/app/Brenmira.exe" "$build/tests/win32/windows_tests.exe" \
+    "$build/tests/win32/refuse_windows.dll" "$here/"
   local code=0 result=passed
   KESTOVAR_DISC="${disc^^}:\\" KESTOVAR_DISC_FOLDER="$WINEPREFIX/drives/$disc" \
     KESTOVAR_SPARE="$spare" KESTOVAR_SHOTS="$shots" WINEDEBUG=-all,+relay \

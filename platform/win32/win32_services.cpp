@@ -359,7 +359,9 @@ int Win32Services::ShowMessage(const Text& text, int style, const std::optional<
   // can start from a button.
   const int button = MessageBoxW(nullptr, Wide(text), title ? Wide(*title) : kProgramTitle,
                                  static_cast<UINT>(style) | MB_TASKMODAL);
-  if (button == 0) FailWithLastError();
+  // Every answer is a button's number; Windows says 0 where the box could not be made (no room
+  // left on the desktop), Wine -1.
+  if (button <= 0) FailWithLastError();
   return button;
 }
 

@@ -196,13 +196,14 @@ fs::path Beside(const wchar_t* name) {
 // Brenmira.exe (beside this exe, unless told), started in a folder as a user starts it from the
 // game's folder; ended if a test leaves it running. Its windows are the only ones on the row's
 // machine. Wine's programs run elevated; one started limited has the limited token that UAC
-// links to that, as a user's program has on Windows.
+// links to that, as a user's program has on Windows. Where told, a hook of refuse_windows.dll
+// refuses it windows from its start.
 enum class Token { kElevated, kLimited };
 class Program {
  public:
   explicit Program(const fs::path& folder, Token token = Token::kElevated,
                    const fs::path& exe = Beside(L"Brenmira.exe"),
-                   const std::wstring& arguments = L"") {
+                   const std::wstring& arguments = L"", const char* refusal = nullptr) {
     fs::create_directories(folder);
     STARTUPINFOW startup{sizeof startup};
     HANDLE own = nullptr;
@@ -212,10 +213,19 @@ class Program {
                 GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size));
     CloseHandle(own);
     std::wstring line = L"\"" + exe.wstring() + L"\" " + arguments;
-    EXPECT_TRUE(CreateProcessAsUserW(
-        token == Token::kLimited ? linked.LinkedToken : nullptr, exe.c_str(), line.data(), nullptr,
-        nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE, nullptr, folder.c_str(), &startup, &info_));
+    EXPECT_TRUE(CreateProcessAsUserW(token == Token::kLimited ? linked.LinkedToken : nullptr,
+                                     exe.c_str(), line.data(), nullptr, nullptr, FALSE,
+                                     CREATE_DEFAULT_ERROR_MODE | CREATE_SUSPENDED, nullptr,
+                                     folder.c_str(), &startup, &info_));
     CloseHandle(linked.LinkedToken);
+    if (refusal != nullptr) {
+      const fs::path hooks = Beside(L"refuse_windows.dll");
+      const auto hook = LookUp<HOOKPROC>(hooks.c_str(), refusal);
+      EXPECT_TRUE(
+          SetWindowsHookExW(WH_CBT, hook, GetModuleHandleW(hooks.c_str()), info_.dwThreadId))
+          << refusal;
+    }
+    ResumeThread(info_.hThread);
   }
   ~Program() {
     if (Running()) TerminateProcess(info_.hProcess, 99);
@@ -749,8 +759,16 @@ TEST(Retry, EachPassListsWhatIsStillMissingUntilTheLastOneEnds) {
 }
 
 // The title bar's close button warns of nothing, and the program lives while a window is left.
+// Where Windows makes it no window at all, it does not wait unseen for ever: it ends, with 1, and
+// so does not keep later starts away. Where its exit warning cannot be shown, the exit button
+// closes both windows all the same.
 TEST(Closing, TheProgramEndsWhenItsLastWindowCloses) {
   Disc().Remove(kVideos);
+  const fs::path exe = Beside(L"Brenmira.exe");
+  Program(kFolder, Token::kElevated, exe, L"", "RefuseWindows").ExpectEndedWell(1);
+  const Program unwarned(kFolder, Token::kElevated, exe, L"", "RefuseBoxes");
+  Click(AwaitMain(unwarned).exit);
+  unwarned.ExpectEndedWell();
   const struct {
     const char* name;
     bool progress_first, exit_button;

@@ -1,5 +1,6 @@
 #include "ui/win32/copy_files.h"
 
+#include "platform/resumption.h"
 #include "ui/layout.h"
 #include "ui/win32/win32_ui.h"
 
@@ -91,7 +92,9 @@ void copy_files::SetText(const Text& text) {
 void copy_files::cd_ujra_Click() { Pass(); }
 
 void copy_files::kilep_Click() {
-  services_.ShowMessage(kExitWarning, kStyleOk, Text(kExitTitle));
+  // The warning only informs: where it cannot be shown, both windows close all the same.
+  ErrorState unshown;
+  step(unshown, [&] { services_.ShowMessage(kExitWarning, kStyleOk, Text(kExitTitle)); });
   folyamat_.Unload();
   DestroyWindow(hwnd_);
 }

@@ -85,4 +85,6 @@ void WindowClosed() {
   if (--open_windows == 0) PostQuitMessage(0);
 }
 
+bool AnyWindowOpen() { return open_windows > 0; }
+
 }  // namespace kestovar::ui

@@ -39,7 +39,9 @@ HWND CreateControl(HWND parent, const wchar_t* window_class, const char16_t* tex
                    DWORD ex_style, const Box& box, int id);
 
 // The window procedure of every window class: forwards to Window::Handle of the object that
-// was passed as the creation parameter.
+// was passed as the creation parameter. No exception may leave it: user32's frames between it and
+// the message loop cannot be unwound (the program would end on the spot), so a message whose
+// handling failed is left to the system's default.
 template <class Window>
 LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {
@@ -47,8 +49,11 @@ LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM 
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
   auto* window = reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  return window != nullptr ? window->Handle(hwnd, message, wparam, lparam)
-                           : DefWindowProcW(hwnd, message, wparam, lparam);
+  try {
+    if (window != nullptr) return window->Handle(hwnd, message, wparam, lparam);
+  } catch (...) {
+  }
+  return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
 template <class Window>
@@ -67,5 +72,6 @@ void RegisterWindowClass(HINSTANCE instance, const wchar_t* name, HICON icon) {
 // The program ends when its last window has closed.
 void WindowOpened();
 void WindowClosed();
+bool AnyWindowOpen();
 
 }  // namespace kestovar::ui

@@ -2,14 +2,19 @@
 # The shipped Brenmira.exe as Windows XP SP3 will take it, read off the 32-bit build (building it
 # needs no 32-bit machine): a 32-bit GUI program whose header asks for no Windows newer than XP
 # (5.1), and whose every import is on tools/xp-imports.txt.
+#   tools/check_exe.sh [EXE]
+# EXE defaults to the win32 preset's Brenmira.exe, built first; another exe (the release's,
+# signed or not) is read as it is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/need.sh
 
 need cmake make g++-mingw-w64-i686
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target Brenmira >/dev/null
-exe=build/win32/app/Brenmira.exe
+exe=${1:-build/win32/app/Brenmira.exe}
+if [ $# -eq 0 ]; then
+  cmake --preset win32 >/dev/null
+  cmake --build --preset win32 --target Brenmira >/dev/null
+fi
 header=$(i686-w64-mingw32-objdump -p "$exe")
 value() { awk -v name="$1" '$1 == name { print $2; exit }' <<<"$header"; }
 

@@ -2,7 +2,8 @@
 # The program's main job on a sample disc. Builds Brenmira.exe, makes a throw-away Wine machine
 # whose D: is an empty CD-ROM drive and E: a CD-ROM drive holding a generated game disc, and
 # runs the program in a fresh game folder, C:\Játékok\Őrült Űrhajó.
-#   tools/demo.sh [SCREENSHOT-FOLDER]
+#   tools/demo.sh [--exe EXE] [SCREENSHOT-FOLDER]
+# With --exe it runs EXE (for one, the signed release) instead of building Brenmira.exe.
 # On a desktop ($DISPLAY set) the program opens there and you answer it. Without one it runs on
 # a virtual screen, where a stand-in user takes a screenshot of every screen the program shows
 # (into SCREENSHOT-FOLDER, default build/demo-screens) and answers its message boxes with Enter;
@@ -11,9 +12,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/wine.sh  # removes the machine again on exit
 wine_pick_arch
-cmake --preset "$WINDOWS_PRESET" >/dev/null
-cmake --build --preset "$WINDOWS_PRESET" --target Brenmira >/dev/null
-echo "Built build/$WINDOWS_PRESET/app/Brenmira.exe"
+exe=build/$WINDOWS_PRESET/app/Brenmira.exe
+if [ "${1:-}" = --exe ]; then
+  exe=$2
+  shift 2
+else
+  cmake --preset "$WINDOWS_PRESET" >/dev/null
+  cmake --build --preset "$WINDOWS_PRESET" --target Brenmira >/dev/null
+  echo "Built $exe"
+fi
 desktop=${DISPLAY:-}
 shots=$(realpath -m "${1:-build/demo-screens}")
 if [ -n "$desktop" ]; then wine_setup_desktop; else wine_setup; fi
@@ -26,7 +33,7 @@ wine_drive d "$WINEPREFIX/no-disc" cdrom
 wine_drive e "$disc" cdrom
 folder="$WINEPREFIX/drive_c/Játékok/Őrült Űrhajó"
 mkdir -p "$folder"
-cp "build/$WINDOWS_PRESET/app/Brenmira.exe" "$folder/"
+cp "$exe" "$folder/Brenmira.exe"
 
 # The stand-in user, until the program has ended: a screenshot of each screen once it has shown
 # a moment; Enter on a message box, again every second until it is gone (a key sent too early

@@ -8,9 +8,14 @@
 # The same commit gives the same bytes in any folder, at any time: the exe carries no link time
 # stamp and no folder name (see CMakeLists.txt), and the zip's two files carry the commit's
 # time, in a fixed order and mode, with no extra attributes.
+# With KESTOVAR_SIGN_PKCS12 set it signs the stripped exe before the hashes and the zip are made
+# (tools/sign.sh says how) and stops, shipping nothing, when the certificate cannot sign code or
+# the signature does not verify. Signed without a time stamp, the same commit and certificate
+# give the same bytes; a time stamp changes only the signature.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/need.sh
+source tools/sign.sh
 need git cmake make g++-mingw-w64-i686 googletest zip
 
 commit=$(git rev-parse --verify "${1:-HEAD}^{commit}")
@@ -21,11 +26,19 @@ if [ "${1:-HEAD}" = HEAD ] && [ -n "$(git status --porcelain --untracked-files=n
   echo "Note: the working tree has uncommitted changes; they are not in the release."
 fi
 
+out=build/release
 work=$(mktemp -d /tmp/kestovar-release.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+# A release that failed half-way leaves nothing behind that could pass for one.
+trap 'code=$?; rm -rf "$work"; [ "$code" -eq 0 ] || rm -rf "$out"' EXIT
+if sign_wanted; then
+  sign_prepare "$work/sign" || { echo "error: cannot sign with this certificate" >&2; exit 1; }
+fi
 git archive --format=tar "$commit" | tar -x -C "$work"
-version=$(sed -n 's/.*VALUE "ProductVersion", "\([^"]*\)".*/\1/p' "$work/app/brenmira.rc")
-[ -n "$version" ] || { echo "error: no ProductVersion in app/brenmira.rc" >&2; exit 1; }
+rc_value() { sed -n 's/.*VALUE "'"$1"'", "\([^"]*\)".*/\1/p' "$work/app/brenmira.rc"; }
+version=$(rc_value ProductVersion)
+product=$(rc_value ProductName)
+[ -n "$version" ] && [ -n "$product" ] ||
+  { echo "error: no ProductVersion or ProductName in app/brenmira.rc" >&2; exit 1; }
 
 echo "Building Brenmira.exe $version from $(git log -1 --format='%h (%ci)' "$commit")"
 if ! (cd "$work" && cmake --preset win32 -DCMAKE_BUILD_TYPE=MinSizeRel &&
@@ -35,10 +48,16 @@ if ! (cd "$work" && cmake --preset win32 -DCMAKE_BUILD_TYPE=MinSizeRel &&
   exit 1
 fi
 
-out=build/release
+exe="$work/build/win32/app/Brenmira.exe"
+if sign_wanted; then
+  sign_exe "$exe" "$work/Brenmira.exe" "$product" ||
+    { echo "error: signing failed; nothing was shipped" >&2; exit 1; }
+  exe="$work/Brenmira.exe"
+fi
+
 zipname="Kestovar-$version.zip"
 rm -rf "$out" && mkdir -p "$out"
-install -m 0755 "$work/build/win32/app/Brenmira.exe" "$out/Brenmira.exe"
+install -m 0755 "$exe" "$out/Brenmira.exe"
 (cd "$out" && sha256sum Brenmira.exe >SHA256SUMS && chmod 0644 SHA256SUMS)
 touch -d "@$epoch" "$out/Brenmira.exe" "$out/SHA256SUMS"
 (cd "$out" && zip -q -X -D "$zipname" Brenmira.exe SHA256SUMS && touch -d "@$epoch" "$zipname")

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# tools/release.sh signing with a throw-away certificate authority's certificates, made here;
+# then the unsigned release, which must be the signed exe without its signature.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source tools/wine.sh
+source tools/sign.sh
+need openssl osslsigncode
+keys=$(mktemp -d /tmp/kestovar-release-test.XXXXXX)
+trap 'rm -rf "$keys"' EXIT
+out=build/release
+fail() { echo "release_test: $*" >&2 && exit 1; }
+
+openssl req -x509 -newkey rsa:2048 -nodes -subj "/CN=Kestovar Test CA" -days 2 \
+  -keyout "$keys/ca.key" -out "$keys/ca.pem" 2>/dev/null
+printf 'not for real use\n' >"$keys/password"
+issue() { # NAME EXTENDED-KEY-USAGE: a certificate of the authority's, with its key in NAME.p12
+  openssl req -newkey rsa:2048 -nodes -subj "/CN=$1" -keyout "$keys/$1.key" \
+    -out "$keys/$1.csr" 2>/dev/null
+  openssl x509 -req -in "$keys/$1.csr" -CA "$keys/ca.pem" -CAkey "$keys/ca.key" -days 2 \
+    -extfile <(echo "extendedKeyUsage=$2") -out "$keys/$1.pem" 2>/dev/null
+  openssl pkcs12 -export -in "$keys/$1.pem" -inkey "$keys/$1.key" \
+    -passout "file:$keys/password" -out "$keys/$1.p12"
+}
+issue maker codeSigning
+issue website serverAuth
+export KESTOVAR_SIGN_PKCS12=$keys/maker.p12 KESTOVAR_SIGN_CA=$keys/ca.pem
+export KESTOVAR_SIGN_PASSWORD_FILE=$keys/password
+
+tools/release.sh | tee "$keys/release.log"
+cp "$out/Brenmira.exe" "$keys/signed.exe"
+env -u KESTOVAR_SIGN_PASSWORD_FILE KESTOVAR_SIGN_PASSWORD="not for real use" \
+  tools/release.sh >>"$keys/release.log"
+cmp "$out/Brenmira.exe" "$keys/signed.exe" || fail "signed twice, the exe differs"
+! grep -q "not for real use" "$keys/release.log" || fail "the password was printed"
+osslsigncode verify -CAfile "$keys/ca.pem" -in "$keys/signed.exe" | grep "verification: ok" ||
+  fail "the signed exe does not verify against its authority"
+tools/check_exe.sh "$keys/signed.exe"
+
+cp "$keys/signed.exe" "$keys/changed.exe"
+byte=$(od -An -tu1 -j 4096 -N1 "$keys/changed.exe")
+printf "\\$(printf %o $((byte ^ 1)))" |
+  dd of="$keys/changed.exe" bs=1 seek=4096 conv=notrunc 2>/dev/null
+if osslsigncode verify -CAfile "$keys/ca.pem" -in "$keys/changed.exe" >/dev/null; then
+  fail "with one byte changed, the signature still verifies"
+fi
+
+if KESTOVAR_SIGN_PKCS12=$keys/website.p12 tools/release.sh 2>"$keys/refused.log"; then
+  fail "signed with a certificate not made for code signing"
+fi
+grep -A1 "cannot sign code" "$keys/refused.log" || fail "refused, but not for its extended key usage"
+[ ! -e "$out" ] || fail "a refused signature left $out behind"
+
+env -u KESTOVAR_SIGN_PKCS12 tools/release.sh
+osslsigncode remove-signature -in "$keys/signed.exe" -out "$keys/unsigned.exe" >/dev/null
+cmp "$keys/unsigned.exe" "$out/Brenmira.exe" || fail "the signed exe differs beyond its signature"
+
+# A pass under Wine with the signed exe; where no 32-bit program runs, the x86-64 build signed
+# the same way stands in.
+wine_pick_arch
+exe=$keys/signed.exe
+if [ "$WINDOWS_PRESET" = win64 ]; then
+  cmake --preset win64 >/dev/null
+  cmake --build --preset win64 --target Brenmira >/dev/null
+  sign_prepare "$keys/sign"
+  exe=$keys/signed64.exe
+  sign_exe build/win64/app/Brenmira.exe "$exe" Kestovar
+fi
+env -u DISPLAY tools/demo.sh --exe "$exe" "$keys/screens"

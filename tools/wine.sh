@@ -41,7 +41,7 @@ wine_pick_arch() {
     need g++-mingw-w64-x86-64 wine64
     export WINEARCH=win64 WINE=/usr/lib/wine/wine64 WINELOADER=/usr/lib/wine/wine64
     export WINDOWS_PRESET=win64
-    wine_log "this machine runs no 32-bit programs: the x86-64 build in 64-bit Wine stands in"
+    wine_log "no 32-bit programs here (or WINDOWS_PRESET=win64): the x86-64 build in 64-bit Wine stands in"
   fi
 }
 

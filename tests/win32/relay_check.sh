@@ -76,7 +76,7 @@ awk 'function called(name) { return index(tolower($0), ":call " tolower(name) "(
   }
   called("kernel32.MoveFileExW") && paths(path) == 2 {
     replaced += read_only[path[2]]
-    retried += renaming[thread] == path[1]
+    retried += renaming[thread] == path[1] && !index($0, "\"...,")  # not shown cut short
     renaming[thread] = path[1]
     read_only[path[2]] = read_only[path[1]]
     delete read_only[path[1]]

@@ -30,22 +30,26 @@ Text AsFolder(std::wstring_view given) {
   return Text(reinterpret_cast<const char16_t*>(full.c_str()));
 }
 
-// Whether an elevated instance finds the path where this one does, and could write there where
-// this one cannot. Elevation is a logon of its own, with drive letters of its own: a letter the
-// user mapped to a network share, or made of a folder with subst, is not there for it. On a
-// network drive or a disc it would have no more right to write: the server sees the same user.
-bool ElevationCanHelp(const std::wstring& path) {
-  if (path.size() >= 2 && path[1] == L':') {
-    const wchar_t letter[] = {path[0], L':', L'\0'};
-    std::wstring target(1024, L'\0');
-    if (QueryDosDeviceW(letter, target.data(), static_cast<DWORD>(target.size())) == 0) {
-      return false;
-    }
-    // A letter of the system's leads to a device, one made with subst to a path: \??\C:\...
-    if (target.compare(0, 4, L"\\??\\") == 0) return false;
+// Whether the path is on a drive letter of this logon's own: one the user mapped to a network
+// share, or made of a folder with subst. Elevation is a logon of its own, which does not have
+// those letters: an elevated instance would find neither its exe nor its folder there.
+bool OnALetterOfTheUsers(const std::wstring& path) {
+  if (path.size() < 2 || path[1] != L':') return false;
+  const wchar_t letter[] = {path[0], L':', L'\0'};
+  const wchar_t root[] = {path[0], L':', L'\\', L'\0'};
+  std::wstring target(1024, L'\0');
+  if (QueryDosDeviceW(letter, target.data(), static_cast<DWORD>(target.size())) == 0) {
+    return true;  // a letter it cannot tell about is not one to count on
   }
+  // A letter of the system's leads to a device, one made with subst to a path: \??\C:\...
+  return target.compare(0, 4, L"\\??\\") == 0 || GetDriveTypeW(root) == DRIVE_REMOTE;
+}
+
+// Whether elevation could bring the right to write in the folder: not on a network drive, where
+// the server sees the same user, nor on a disc.
+bool ElevationHelps(const Text& folder) {
   wchar_t root[MAX_PATH + 1];
-  if (!GetVolumePathNameW(path.c_str(), root, MAX_PATH + 1)) return false;
+  if (!GetVolumePathNameW(Wide(folder), root, MAX_PATH + 1)) return false;
   const UINT type = GetDriveTypeW(root);
   return type != DRIVE_REMOTE && type != DRIVE_CDROM;
 }
@@ -97,9 +101,12 @@ std::optional<DWORD> RunElevated(const Text& folder) {
   start.lpVerb = L"runas";
   start.lpFile = program.c_str();
   // The folder goes in the arguments: Windows does not promise an elevated program the working
-  // folder it is given (it sets the system folder for some). Quoted: it may hold blanks, and no
-  // Windows name holds a quote.
-  const std::wstring parameters = std::wstring(kElevated) + L" \"" + Wide(folder) + L"\"";
+  // folder it is given (it sets the system folder for some). Quoted, as it may hold blanks (no
+  // Windows name holds a quote); a drive root's backslash doubled, so that whoever reads the
+  // arguments as the C runtime does sees no escaped quote ("C:\\").
+  std::wstring parameters = std::wstring(kElevated) + L" \"" + Wide(folder);
+  if (parameters.back() == L'\\') parameters += L'\\';
+  parameters += L'"';
   start.lpParameters = parameters.c_str();
   start.lpDirectory = Wide(folder);
   start.nShow = SW_SHOWNORMAL;
@@ -146,8 +153,9 @@ std::optional<DWORD> RunElevatedWhereNeeded(Services& services) {
   if (!NotElevated()) return std::nullopt;
   try {
     const Text folder = services.CurrentDirectory();
-    if (folder.empty() || !ElevationCanHelp(Wide(folder)) || !ElevationCanHelp(ProgramPath()) ||
-        !RefusesWrites(folder)) {
+    // The exe may well be on the game's disc: only a letter of the user's own keeps it away.
+    if (folder.empty() || !ElevationHelps(folder) || OnALetterOfTheUsers(Wide(folder)) ||
+        OnALetterOfTheUsers(ProgramPath()) || !RefusesWrites(folder)) {
       return std::nullopt;
     }
     return RunElevated(folder);

@@ -598,11 +598,16 @@ TEST(InstallFolder, ThatRefusesWrites) {
   // Wine's drive S: leads to the folder; the subst of it, to Windows, only once so defined.
   OnHost(L"ln -s '../drive_c/Játékok/Őrült Űrhajó' ../../dosdevices/s: && : >subst", L"subst");
   ASSERT_TRUE(DefineDosDeviceW(0, L"S:", kFolder.c_str()));
-  const std::tuple<fs::path, Token, bool> starts[] = {{kFolder, Token::kElevated, false},
-                                                      {L"S:\\", Token::kLimited, false},
-                                                      {kFolder, Token::kLimited, true}};
-  for (const auto& [folder, token, elevates] : starts) {
-    const Program program(folder, token);
+  // Started from the game's disc, as a setup program may start it, it asks all the same.
+  const fs::path exe = Beside(L"Brenmira.exe"), on_disc = Disc().drive / L"Brenmira.exe";
+  fs::copy_file(exe, on_disc);
+  const std::tuple<fs::path, Token, fs::path, bool> starts[] = {
+      {kFolder, Token::kElevated, exe, false},
+      {L"S:\\", Token::kLimited, exe, false},
+      {kFolder, Token::kLimited, exe, true},
+      {kFolder, Token::kLimited, on_disc, true}};
+  for (const auto& [folder, token, started, elevates] : starts) {
+    const Program program(folder, token, started);
     const MainWindow main = AwaitMain(program);
     EXPECT_EQ(Text(main.list), Report(kCatalogue));
     DWORD shown_by = 0;
@@ -631,7 +636,6 @@ TEST(InstallFolder, ThatRefusesWrites) {
   // folder that is not there, it lists every file, and makes nothing anywhere.
   wchar_t system[MAX_PATH];
   ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
-  const fs::path exe = Beside(L"Brenmira.exe");
   ExpectEveryFileCopied(
       Program(system, Token::kElevated, exe, L"/elevated \"" + kFolder.wstring() + L"\""), kFolder);
   const Program nowhere(system, Token::kElevated, exe, L"/elevated \"C:\\Nincs ilyen\"");

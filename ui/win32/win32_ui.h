@@ -41,7 +41,7 @@ HWND CreateControl(HWND parent, const wchar_t* window_class, const char16_t* tex
 // The window procedure of every window class: forwards to Window::Handle of the object that
 // was passed as the creation parameter. No exception may leave it: user32's frames between it and
 // the message loop cannot be unwound (the program would end on the spot), so a message whose
-// handling failed is left to the system's default.
+// handling failed is left to the system's default; a window whose making failed is not made.
 template <class Window>
 LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {
@@ -52,6 +52,7 @@ LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM 
   try {
     if (window != nullptr) return window->Handle(hwnd, message, wparam, lparam);
   } catch (...) {
+    if (message == WM_CREATE) return -1;
   }
   return DefWindowProcW(hwnd, message, wparam, lparam);
 }

@@ -26,10 +26,10 @@ issue website serverAuth
 export KESTOVAR_SIGN_PKCS12=$keys/maker.p12 KESTOVAR_SIGN_CA=$keys/ca.pem
 export KESTOVAR_SIGN_PASSWORD_FILE=$keys/password
 
-tools/release.sh | tee "$keys/release.log"
+tools/release.sh 2>&1 | tee "$keys/release.log"
 cp "$out/Brenmira.exe" "$keys/signed.exe"
 env -u KESTOVAR_SIGN_PASSWORD_FILE KESTOVAR_SIGN_PASSWORD="not for real use" \
-  tools/release.sh >>"$keys/release.log"
+  tools/release.sh >>"$keys/release.log" 2>&1
 cmp "$out/Brenmira.exe" "$keys/signed.exe" || fail "signed twice, the exe differs"
 ! grep -q "not for real use" "$keys/release.log" || fail "the password was printed"
 osslsigncode verify -CAfile "$keys/ca.pem" -in "$keys/signed.exe" | grep "verification: ok" ||

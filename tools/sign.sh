@@ -32,10 +32,13 @@ sign_prepare() {
   mkdir -p "$SIGN_DIR" && chmod 0700 "$SIGN_DIR" || return 1
   local p12=$KESTOVAR_SIGN_PKCS12
   [ -r "$p12" ] || { sign_log "cannot read the certificate file $p12"; return 1; }
+  SIGN_PASSWORD_FILE=$SIGN_DIR/password
   if [ -n "${KESTOVAR_SIGN_PASSWORD_FILE:-}" ]; then
-    SIGN_PASSWORD_FILE=$KESTOVAR_SIGN_PASSWORD_FILE
+    # Its first line, without the carriage return a file written on Windows ends it with.
+    local line
+    IFS= read -r line <"$KESTOVAR_SIGN_PASSWORD_FILE" || [ -n "$line" ] || return 1
+    (umask 077 && printf '%s\n' "${line%$'\r'}" >"$SIGN_PASSWORD_FILE") || return 1
   elif [ -n "${KESTOVAR_SIGN_PASSWORD+set}" ]; then
-    SIGN_PASSWORD_FILE=$SIGN_DIR/password
     # printf is a shell builtin: the password is on no process's command line.
     (umask 077 && printf '%s\n' "$KESTOVAR_SIGN_PASSWORD" >"$SIGN_PASSWORD_FILE") || return 1
   else

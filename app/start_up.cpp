@@ -125,6 +125,7 @@ std::optional<DWORD> RunElevated(const Text& folder) {
   CloseHandle(start.hProcess);
   return code;
 }
+
 }  // namespace
 
 Start ReadStart(const wchar_t* arguments) {

@@ -22,7 +22,7 @@ struct Start {
 Start ReadStart(const wchar_t* arguments);
 
 // Whether an instance runs already in this session: two passes reading one CD-ROM drive at once
-// both crawl. The instance it started to be elevated, and that waits for, counts as the first.
+// both crawl. An elevated start is never sent away: the instance that made it waits for it.
 bool AnotherInstanceRuns(const Start& start);
 
 // In a folder Windows protects (Program Files, from Vista on), a program that is not elevated can

@@ -12,8 +12,6 @@
 namespace kestovar {
 namespace {
 
-const wchar_t* Wide(const Text& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
-
 // The argument of the program's own start of itself to be elevated, before the folder.
 constexpr std::wstring_view kElevated = L"/elevated";
 
@@ -27,7 +25,7 @@ Text AsFolder(std::wstring_view given) {
   full.resize(written < full.size() ? written : 0);
   if (full.empty()) full = name;
   if (full.size() > 3 && full.back() == L'\\') full.pop_back();
-  return Text(reinterpret_cast<const char16_t*>(full.c_str()));
+  return FromWide(full.c_str());
 }
 
 // Whether the path is on a drive letter of this logon's own: one the user mapped to a network

@@ -9,8 +9,6 @@
 namespace kestovar {
 namespace {
 
-static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 on both sides of the boundary");
-
 constexpr wchar_t kProgramTitle[] = L"Kestovar";
 
 // System error -> error number, for every service. The copy engine tells only 52 apart (a
@@ -50,10 +48,6 @@ constexpr ErrorRow kErrorTable[] = {
 };
 // clang-format on
 constexpr int kOtherFailure = 75;
-
-const wchar_t* Wide(const Text& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
-
-Text FromWide(const wchar_t* text) { return Text(reinterpret_cast<const char16_t*>(text)); }
 
 [[noreturn]] void Fail(DWORD system_error) { throw Failure{ErrorNumber(system_error)}; }
 [[noreturn]] void FailWithLastError() { Fail(GetLastError()); }

@@ -12,6 +12,13 @@
 
 namespace kestovar {
 
+// A text as Windows' "W" calls take it, and back: UTF-16 on both sides of the boundary.
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+inline const wchar_t* Wide(const Text& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+inline Text FromWide(const wchar_t* text) { return Text(reinterpret_cast<const char16_t*>(text)); }
+
 // The error number a failing system call carries; the table is in win32_services.cpp.
 // Never 0: a failure must always read as one.
 int ErrorNumber(DWORD system_error);

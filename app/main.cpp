@@ -33,7 +33,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
     return 0;
   }
 
-  kestovar::Win32Services services(start.folder);
+  kestovar::Win32Services services(start.folder, start.elevated);
   // In a folder that only an elevated program may write, the player is asked once for that,
   // before any window, and the elevated instance does the work.
   if (!start.elevated) {

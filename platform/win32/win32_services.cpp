@@ -180,10 +180,60 @@ Outcome WhileHeld(DWORD& patience, Attempt&& attempt) {
 // read-only. The last error stays the one that made it unused.
 void Discard(const Text& temporary, DWORD& patience) {
   const DWORD error = GetLastError();
-  if (GetFileAttributesW(Wide(temporary)) == INVALID_FILE_ATTRIBUTES) return;
+  // A link put in its place is not ours: the attributes would be changed where it leads.
+  const DWORD found = GetFileAttributesW(Wide(temporary));
+  if (found == INVALID_FILE_ATTRIBUTES || IsALink(found)) return;
   SetFileAttributesW(Wide(temporary), FILE_ATTRIBUTE_NORMAL);
   WhileHeld(patience, [&] { return DeleteFileW(Wide(temporary)); });
   SetLastError(error);
+}
+
+// Whether the name is taken by a file pending deletion: removed while another program held it
+// (sharing deletion, as scanners do), it stays until that one lets go, and every open of it, also
+// a copy to its name, is refused as access denied. (From a Windows 10 of 2018 on, NTFS removes the
+// name at once.)
+bool PendingDeletion(const Text& name) {
+  return GetFileAttributesW(Wide(name)) == INVALID_FILE_ATTRIBUTES &&
+         GetLastError() == ERROR_ACCESS_DENIED;
+}
+
+// Removes a temporary copy that a copy killed with the program left behind, an ordinary file
+// that no program has open; whether its name is free now. One that another program has open, or a
+// link or folder by that name, stays as it is.
+bool RemovedLeftover(const Text& temporary) {
+  // Opened as itself, shared with no one: that fails while any other program has it open.
+  const HANDLE file = CreateFileW(Wide(temporary), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION found;
+  const bool ordinary =
+      GetFileInformationByHandle(file, &found) &&
+      !(found.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
+  CloseHandle(file);
+  if (!ordinary) return false;
+  SetFileAttributesW(Wide(temporary), FILE_ATTRIBUTE_NORMAL);  // it may have come out read-only
+  return DeleteFileW(Wide(temporary)) != 0;
+}
+
+// Writes what the system still holds of a file through to the disk. Windows writes a closed file's
+// data in its own time, and may write a rename done later before it: after a power cut the name
+// would then stand for a file of the right size full of zeros.
+bool WrittenThrough(const Text& file, DWORD& patience) {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  // Opened as itself, so that a link put in its place is not taken for it; a scanner may hold it.
+  WhileHeld(patience, [&] {
+    handle = CreateFileW(Wide(file), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    return handle != INVALID_HANDLE_VALUE;
+  });
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION found;
+  const bool written = GetFileInformationByHandle(handle, &found) &&
+                       !IsALink(found.dwFileAttributes) && FlushFileBuffers(handle);
+  const DWORD error = GetLastError();
+  CloseHandle(handle);
+  SetLastError(error);
+  return written;
 }
 
 // Whether the two folders are the same, as Windows compares names.
@@ -260,6 +310,12 @@ DWORD CALLBACK KeepAliveDuringCopy(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, 
 }
 
 Text Win32Services::CurrentDirectory() {
+  const Text folder = InstallationFolder();
+  links_.Below(Wide(folder));
+  return folder;
+}
+
+Text Win32Services::InstallationFolder() {
   // The folder an elevated start was given, else the one the program was started in.
   const std::wstring current = folder_.empty() ? CurrentFolder() : std::wstring(Wide(folder_));
   // Started from an elevated command prompt, or elevated by a launcher that passes no folder,
@@ -276,6 +332,7 @@ Text Win32Services::CurrentDirectory() {
 Text Win32Services::Dir(const Text& path, int attributes) {
   // A plain path names at most one entry: one attribute query answers for it, where a search
   // would open and close the folder. Patterns and folders to list are searched.
+  if (links_.ThroughALink(Wide(path))) return Text();  // no link counts as an installed file
   const Text name = path.substr(path.find_last_of(u"\\/:") + 1);
   if (name.empty() || name.find_first_of(u"*?") != Text::npos) return Search(path, attributes);
 
@@ -289,22 +346,29 @@ Text Win32Services::Dir(const Text& path, int attributes) {
 }
 
 void Win32Services::FileCopy(const Text& source, const Text& destination) {
-  // The copy is made under a temporary name and renamed over the destination only when it is
-  // complete, so a copy cut short (disc taken out, read error, full disk) leaves the old file,
-  // or nothing, and no part of a file.
+  // The copy is made under a temporary name, written through to the disk, and renamed over the
+  // destination only then, so a copy cut short (disc taken out, read error, full disk) or a power
+  // cut leaves the old file, or nothing, and no part of a file.
+  if (links_.ThroughALink(Wide(destination))) Fail(ERROR_ACCESS_DENIED);
   Text temporary;
   for (unsigned attempt = 0;; ++attempt) {
     if (attempt == kTemporaryNames) Fail(ERROR_FILE_EXISTS);
     temporary = TemporaryName(destination, attempt);
-    // A name taken by another copy running now, or left by one that was killed, is not ours to
-    // touch; the copy itself makes sure of it, should the name be taken in between.
-    if (GetFileAttributesW(Wide(temporary)) != INVALID_FILE_ATTRIBUTES) continue;
+    // A name that another copy running now or another program uses is not ours to touch; one
+    // left by a copy that was killed is removed and used. The copy itself makes sure that the
+    // name is free, should it be taken in between.
+    if (PendingDeletion(temporary)) continue;
+    if (GetFileAttributesW(Wide(temporary)) != INVALID_FILE_ATTRIBUTES &&
+        !RemovedLeftover(temporary)) {
+      continue;
+    }
     if (CopyFileExW(Wide(source), Wide(temporary), KeepAliveDuringCopy, nullptr, nullptr,
                     COPY_FILE_FAIL_IF_EXISTS)) {
       break;
     }
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+    if (error == ERROR_ACCESS_DENIED && PendingDeletion(temporary)) continue;
     Discard(temporary, patience_);  // a partial copy, where the system leaves one
     Fail(error);
   }
@@ -312,9 +376,10 @@ void Win32Services::FileCopy(const Text& source, const Text& destination) {
   // Files on a disc are read-only; the installed copy must not be, or the next pass could not
   // replace it.
   const DWORD attributes = GetFileAttributesW(Wide(temporary));
-  const bool writable = attributes != INVALID_FILE_ATTRIBUTES &&
+  const bool writable = attributes != INVALID_FILE_ATTRIBUTES && !IsALink(attributes) &&
                         (attributes == Writable(attributes) ||
                          SetFileAttributesW(Wide(temporary), Writable(attributes)));
+  const bool written = writable && WrittenThrough(temporary, patience_);
   // Windows refuses to rename over a read-only file (one installed by another tool keeps the
   // disc's flag): the installed copy loses the flag just before, and has it back should the
   // rename still fail.
@@ -322,7 +387,7 @@ void Win32Services::FileCopy(const Text& source, const Text& destination) {
   const bool read_only =
       replaced != INVALID_FILE_ATTRIBUTES &&
       (replaced & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == FILE_ATTRIBUTE_READONLY;
-  const Outcome renamed = !writable ? Outcome::kInVain : WhileHeld(patience_, [&] {
+  const Outcome renamed = !written ? Outcome::kInVain : WhileHeld(patience_, [&] {
     return (!read_only || SetFileAttributesW(Wide(destination), Writable(replaced))) &&
            MoveFileExW(Wide(temporary), Wide(destination), MOVEFILE_REPLACE_EXISTING);
   });
@@ -339,6 +404,7 @@ void Win32Services::FileCopy(const Text& source, const Text& destination) {
 }
 
 void Win32Services::MakeDirectory(const Text& path) {
+  if (links_.ThroughALink(Wide(path))) Fail(ERROR_ACCESS_DENIED);
   if (!CreateDirectoryW(Wide(path), nullptr)) FailWithLastError();
 }
 

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/services.h"
+#include "platform/win32/links.h"
 
 namespace kestovar {
 
@@ -48,12 +49,16 @@ std::wstring ProgramPath();
 
 class Win32Services : public Services {
  public:
-  // Installs into `folder`, or where the program is started when it is empty.
-  explicit Win32Services(Text folder = Text()) : folder_(std::move(folder)) {}
+  // Installs into `folder`, or where the program is started when it is empty. Started by the
+  // program's own elevation, it follows no link below that folder.
+  explicit Win32Services(Text folder = Text(), bool elevated = false)
+      : folder_(std::move(folder)), links_(!elevated) {}
 
   // A new pass: whatever held a file in the last one may have let go, so the next held file is
   // waited for in full again.
-  void RestorePatience() { patience_ = kFullPatience; }
+  void BeginPass() { patience_ = kFullPatience; }
+  // The folders that were checked for links during the pass are free again.
+  void EndPass() { links_.LetGo(); }
 
   Text CurrentDirectory() override;
   Text Dir(const Text& path, int attributes) override;
@@ -66,7 +71,10 @@ class Win32Services : public Services {
   Text DecimalSeparator() override;
 
  private:
+  Text InstallationFolder();
+
   Text folder_;
+  LinkGuard links_;
   DWORD patience_ = kFullPatience;  // of the next rename or removal whose file is held
 };
 

@@ -16,6 +16,8 @@
 #   for drawing), that window goes through its paint before the label shows the next percentage.
 #   (The screen cannot show this reliably: Wine puts a window's drawing there at once only while
 #   the program has not looked at its queue for 50 ms, as it does while a held file is waited for.)
+# - every temporary copy is written through to the disk before it is renamed into place: a rename
+#   of NAME.~NN comes after a FlushFileBuffers on a handle opened on that name since its copy;
 # - a held file is waited for as long as the row allows (RETRIES renames tried again, 50 ms
 #   apart, none unless told): a rename asked again of the same temporary copy is one more try.
 set -euo pipefail
@@ -74,7 +76,17 @@ awk 'function called(name) { return index(tolower($0), ":call " tolower(name) "(
   /:Call window proc .*msg=WM_PAINT,/ && match($0, /hwnd=[0-9A-Fa-f]+/) {
     delete unpainted_since[toupper(substr($0, RSTART + 5, RLENGTH - 5))]
   }
+  called("kernel32.CreateFileW") && paths(path) == 1 { opening[thread] = path[1] }
+  index(tolower($0), ":ret  kernel32.createfilew(") && match($0, /retval=[0-9a-f]+/) {
+    opened[substr($0, RSTART + 7, RLENGTH - 7)] = opening[thread]
+  }
+  called("kernel32.FlushFileBuffers") {
+    split($0, call, /[()]/)
+    flushed[opened[call[2]]] = 1
+  }
+  called("kernel32.CopyFileExW") && paths(path) == 2 { delete flushed[path[2]] }
   called("kernel32.MoveFileExW") && paths(path) == 2 {
+    unflushed += path[1] ~ /\.~[0-9A-F][0-9A-F]$/ && !(path[1] in flushed)
     replaced += read_only[path[2]]
     retried += renaming[thread] == path[1] && !index($0, "\"...,")  # not shown cut short
     renaming[thread] = path[1]
@@ -90,8 +102,10 @@ awk 'function called(name) { return index(tolower($0), ":call " tolower(name) "(
       " newer than XP; %d of %d windowed threads made a window before common controls; %d" \
       " renames over a read-only file; %d elevated starts asked (of %d), %d in a folder:%s;" \
       " %d percentages, %d shown before the last step was painted; %d renames tried again (at most" \
-      " %d)\n", first, listings, newer, early, windowed, replaced, elevations, expected, in_folder,
-      folders, percentages, unpainted, retried, retries
+      " %d); %d renames of a copy not written through\n", first, listings, newer, early, windowed,
+      replaced, elevations, expected, in_folder, folders, percentages, unpainted, retried, retries,
+      unflushed
     exit !((!asked || first ~ /[13579bdf]$/) && !newer && !early && !replaced &&
-           elevations == expected && in_folder == elevations && !unpainted && retried <= retries)
+           elevations == expected && in_folder == elevations && !unpainted && retried <= retries &&
+           !unflushed)
   }' expected="${ELEVATIONS:-0}" retries="${RETRIES:-0}" "$1"

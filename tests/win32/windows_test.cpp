@@ -490,14 +490,20 @@ TEST(InstallFolder, AtADriveRootOverADamagedCopy) {
 
 // A folder as long as it can be for a plain copy of the longest name to fit the classic limit of
 // 259 characters: no name the program creates there may be longer, which Wine would not refuse.
-// A temporary copy left by a copy that was killed is passed over.
+// Of the temporary copies left by copies that were killed, the one no program has open is removed,
+// the one that another program holds is passed over.
 TEST(InstallFolder, AtThePathLengthLimit) {
   std::wstring folder = L"C:\\Játékok";
   while (folder.size() + std::wstring(L"\\DATA\\EMPRTOMB.TR2").size() < 259) {
     folder += L"\\" + std::wstring(std::min<size_t>(56, 240 - folder.size()), L'ő');
   }
-  fs::create_directories(folder + L"\\DATA");
-  std::ofstream(fs::path(folder) / L"DATA\\ASSAULT.~00") << "left by a copy that was killed";
+  const fs::path data = fs::path(folder) / L"DATA";
+  fs::create_directories(data);
+  for (const wchar_t* name : {L"ASSAULT.~00", L"BOAT.~00"}) {
+    std::ofstream(data / name) << "left by a copy that was killed";
+  }
+  const HANDLE held = CreateFileW((data / L"BOAT.~00").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
   const HANDLE watched = CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY, 7, nullptr, OPEN_EXISTING,
                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
   alignas(DWORD) static char changes[1 << 16];
@@ -511,7 +517,8 @@ TEST(InstallFolder, AtThePathLengthLimit) {
   // Wine watches a subfolder that was there before only once something has listed it; Windows
   // needs no such help.
   fs::directory_iterator(folder + L"\\DATA");
-  ExpectEveryFileCopied(folder, {{L"DATA\\ASSAULT.~00", {"left by a copy that was killed"}}});
+  ExpectEveryFileCopied(folder, {{L"DATA\\BOAT.~00", {"left by a copy that was killed"}}});
+  CloseHandle(held);
   std::set<std::wstring> created;
   for (DWORD size = 0; WaitForSingleObject(overlapped.hEvent, 1000) == WAIT_OBJECT_0; watch()) {
     GetOverlappedResult(watched, &overlapped, &size, FALSE);

@@ -74,8 +74,9 @@ void copy_files::Form_Load() {
 }
 
 void copy_files::Pass() {
-  services_.RestorePatience();  // what held a file in the last pass may have let go since
+  services_.BeginPass();
   engine_.Masol();
+  services_.EndPass();
 }
 
 void copy_files::Show() {

@@ -1,0 +1,50 @@
+// Links below the installation folder, for an instance started by the program's own elevation.
+// It then holds an administrator's rights in a folder the player could not write, where other
+// users may have made folders (every user may make one in a drive root): a junction, symbolic
+// link or mount point there could lead its writes anywhere. It follows none of them. Started by
+// the player, the program follows the player's own links, as every program the player runs does.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace kestovar {
+
+class LinkGuard {
+ public:
+  // Following no links, it asks for Windows' own guard too, where Windows has one
+  // (RedirectionGuard, on recent Windows 10 and 11): then the process follows no junction that a
+  // user who is not an administrator made, anywhere.
+  explicit LinkGuard(bool follows_links);
+  ~LinkGuard() { LetGo(); }
+  LinkGuard(const LinkGuard&) = delete;
+  LinkGuard& operator=(const LinkGuard&) = delete;
+
+  // The folder below which paths are checked: the installation folder.
+  void Below(const std::wstring& folder) { folder_ = folder; }
+
+  // Whether the path, below the installation folder, is a link or leads through one. Each folder
+  // on its way that is none stays open until LetGo, shared with every reader and writer but with
+  // no one who would rename or remove it: what was checked stays so. A folder that cannot be
+  // checked counts as a link; one that is not there leads nowhere.
+  bool ThroughALink(const std::wstring& path);
+
+  // The folders checked are free to be renamed and removed again.
+  void LetGo();
+
+ private:
+  bool HoldsNoLink(const std::wstring& folder);
+
+  bool follows_links_;
+  std::wstring folder_;
+  std::vector<std::pair<std::wstring, HANDLE>> held_;
+};
+
+// Whether a file or folder's attributes are those of a link.
+inline bool IsALink(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+}  // namespace kestovar

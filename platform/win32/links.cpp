@@ -48,8 +48,11 @@ bool LinkGuard::HoldsNoLink(const std::wstring& folder) {
     const DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
   }
+  // Asked of what was opened, and of the name, which no one can change while it is open (Wine
+  // tells a link by its name only).
   BY_HANDLE_FILE_INFORMATION found;
-  if (!GetFileInformationByHandle(handle, &found) || IsALink(found.dwFileAttributes)) {
+  if (!GetFileInformationByHandle(handle, &found) || IsALink(found.dwFileAttributes) ||
+      IsALink(GetFileAttributesW(folder.c_str()))) {
     CloseHandle(handle);
     return false;
   }

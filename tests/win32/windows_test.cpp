@@ -639,12 +639,34 @@ TEST(InstallFolder, ThatRefusesWrites) {
   }
   OnHost(L"chattr -i '../Játékok/Őrült Űrhajó'; : >mutable", L"mutable");
 
-  // The folder an elevated start is given is where it installs, wherever it is started; given a
-  // folder that is not there, it lists every file, and makes nothing anywhere.
+  // The folder an elevated start is given is where it installs, wherever it is started.
   wchar_t system[MAX_PATH];
   ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
   ExpectEveryFileCopied(
       Program(system, Token::kElevated, exe, L"/elevated \"" + kFolder.wstring() + L"\""), kFolder);
+
+  // Started by its own elevation, it goes through no link that another user may have made below
+  // its folder: with DATA led elsewhere, the data files are listed, nothing is written where the
+  // link leads, and the videos are installed. (Wine shows a link to a file as a plain file: those
+  // to an installed or a temporary name cannot be made here.) Started by the player, it follows
+  // the player's own link, as ever.
+  fs::remove_all(kFolder / L"DATA");
+  fs::create_directories(L"C:\\Máshol");
+  std::ofstream(L"C:\\Máshol\\ASSAULT.TR2") << "not the game's";
+  OnHost(L"ln -s ../../Máshol '../Játékok/Őrült Űrhajó/DATA' && : >linked", L"linked");
+  const Program linked(system, Token::kElevated, exe, L"/elevated \"" + kFolder.wstring() + L"\"");
+  const MainWindow main = AwaitMain(linked);
+  EXPECT_EQ(Text(main.list), Report(kData));
+  Files expected = Disc().Copies(kVideos);
+  expected[L"DATA\\ASSAULT.TR2"] = {"not the game's"};
+  EXPECT_EQ(Installed(kFolder), expected);
+  Close(main.window);
+  Close(FindWindowW(nullptr, kProgressTitle));
+  linked.ExpectEndedWell();
+  ExpectEveryFileCopied(kFolder);
+  EXPECT_EQ(Read(L"C:\\Máshol\\ASSAULT.TR2"), Read(Disc().drive / L"DATA\\ASSAULT.TR2"));
+
+  // Given a folder that is not there, it lists every file, and makes nothing anywhere.
   const Program nowhere(system, Token::kElevated, exe, L"/elevated \"C:\\Nincs ilyen\"");
   EXPECT_EQ(Text(AwaitMain(nowhere).list), Report(kCatalogue));
   EXPECT_FALSE(fs::exists(L"C:\\Nincs ilyen") || fs::exists(Beside(L"DATA")));

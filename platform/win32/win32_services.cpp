@@ -354,10 +354,9 @@ void Win32Services::FileCopy(const Text& source, const Text& destination) {
   for (unsigned attempt = 0;; ++attempt) {
     if (attempt == kTemporaryNames) Fail(ERROR_FILE_EXISTS);
     temporary = TemporaryName(destination, attempt);
-    // A name that another copy running now or another program uses is not ours to touch; one
-    // left by a copy that was killed is removed and used. The copy itself makes sure that the
-    // name is free, should it be taken in between.
-    if (PendingDeletion(temporary)) continue;
+    // A name that another copy running now or another program uses is not ours to touch, nor one
+    // pending deletion; one left by a copy that was killed is removed and used. The copy itself
+    // makes sure that the name is free, should it be taken in between.
     if (GetFileAttributesW(Wide(temporary)) != INVALID_FILE_ATTRIBUTES &&
         !RemovedLeftover(temporary)) {
       continue;

@@ -24,7 +24,10 @@ put() {
 }
 
 pe=$(number 60 4)                  # where the "PE\0\0" signature is
-[ "$(od -An -c -j "$pe" -N 2 "$exe" | tr -d ' ')" = PE ] || { echo "$exe: no PE header" >&2; exit 1; }
+if [ "$(od -An -c -j "$pe" -N 2 "$exe" | tr -d ' ')" != PE ]; then
+  echo "$exe: no PE header" >&2
+  exit 1
+fi
 characteristics=$((pe + 4 + 18))   # the file header's last field
 checksum=$((pe + 4 + 20 + 64))     # in the optional header, at the same place in PE32 and PE32+
 put "$characteristics" $(($(number "$characteristics" 2) | 0x0400 | 0x0800)) 2

@@ -1,10 +1,11 @@
 #!/bin/sh
 # Marks a linked exe to be run from the swap file when it is started from a removable or a
-# network drive (IMAGE_FILE_REMOVABLE_RUN_FROM_SWAP and IMAGE_FILE_NET_RUN_FROM_SWAP in its PE
-# file header, what /SWAPRUN:CD and /SWAPRUN:NET ask of Microsoft's linker; GNU ld has no
-# switch for them), then brings the header's checksum up to date. Started from the game's disc,
-# the program is then read whole before it runs: a page not yet loaded is never asked of a disc
-# that the player has taken out. The same exe always gives the same bytes.
+# network drive: IMAGE_FILE_REMOVABLE_RUN_FROM_SWAP and IMAGE_FILE_NET_RUN_FROM_SWAP in its PE
+# file header, what the /SWAPRUN:CD and /SWAPRUN:NET link switches ask for (GNU ld has none).
+# Started from the game's disc, the program is then read whole before it runs: a page not yet
+# loaded is never asked of a disc that the player has taken out. The header's checksum is then
+# brought up to date, as the linker left it: signing computes it again, and a signature removed
+# must give back these very bytes. The same exe always gives the same bytes.
 #   app/run_from_swap.sh EXE
 # Plain sh, od, awk and dd: the build machine needs nothing more.
 set -eu

@@ -41,6 +41,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
       return static_cast<int>(*code);
   }
 
+  // Windows takes a window whose thread has not looked at its queue for 5 seconds for hung, and
+  // puts a "Not Responding" ghost in its place, which the player could close mid-copy. A pass
+  // answers late by design while a slow disc spins up or reads a sector again and again: no
+  // ghost, from before the first window.
+  DisableProcessWindowsGhosting();
   kestovar::ui::LoadCommonControls();  // before the first window and message box
   kestovar::ui::Folyamat folyamat(instance);
   kestovar::ui::copy_files window(instance, services, folyamat);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The shipped Brenmira.exe as Windows XP SP3 will take it, read off the 32-bit build (building it
 # needs no 32-bit machine): a 32-bit GUI program whose header asks for no Windows newer than XP
-# (5.1), and whose every import is on tools/xp-imports.txt.
+# (5.1), that Windows runs from the swap file when it is started from a disc or a network drive,
+# and whose every import is on tools/xp-imports.txt.
 #   tools/check_exe.sh [EXE]
 # EXE defaults to the win32 preset's Brenmira.exe, built first; another exe (the release's,
 # signed or not) is read as it is.
@@ -36,6 +37,10 @@ for_xp() {
 
 check "a 32-bit program (PE32, i386)" grep -q "file format pei-i386" <<<"$header"
 check "a GUI program" [ "$(value Subsystem)" = 00000002 ]
+# Started from the disc or a network drive, run from the swap file: a disc changed mid-run takes no
+# page of it away (IMAGE_FILE_REMOVABLE_RUN_FROM_SWAP 0x400, IMAGE_FILE_NET_RUN_FROM_SWAP 0x800).
+check "run from the swap file when started from a disc or a network drive (characteristics"\
+" $(value Characteristics))" [ $(($(value Characteristics) & 0xc00)) -eq $((0xc00)) ]
 check "for Windows $(value MajorOSystemVersion).$(value MinorOSystemVersion), subsystem"\
 " $(value MajorSubsystemVersion).$(value MinorSubsystemVersion): at most XP's 5.1" for_xp
 

@@ -34,7 +34,7 @@ printf '\n[Software\\\\Wine\\\\Debug]\n"RelayInclude"="%s"\n' \
 "kernel32.FindFirstFileExW;comctl32.InitCommonControlsEx;user32.CreateWindowExW;"\
 "user32.MessageBoxW;kernel32.SetFileAttributesW;kernel32.MoveFileExW;shell32.ShellExecuteExW;"\
 "kernel32.SetCurrentDirectoryW;user32.SetWindowTextW;user32.InvalidateRect;kernel32.CreateFileW;"\
-"kernel32.FlushFileBuffers;kernel32.CopyFileExW" \
+"kernel32.FlushFileBuffers;kernel32.CopyFileExW;user32.DisableProcessWindowsGhosting" \
   >>"$WINE_TEMPLATE/user.reg"
 rm -rf "$artifacts"
 # The game's disc, small enough to copy in a blink; read-only like a real one.

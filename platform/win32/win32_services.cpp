@@ -303,8 +303,10 @@ int ErrorNumber(DWORD system_error) {
 
 DWORD CALLBACK KeepAliveDuringCopy(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER,
                                    DWORD, DWORD, HANDLE, HANDLE, LPVOID) {
-  // Windows does not mark the windows "Not Responding" while a slow disc is read, and draws
-  // them again when they are uncovered; no input reaches them mid-pass.
+  // A slow disc can hold a single chunk for longer than the 5 seconds after which Windows takes
+  // the windows for hung ("Not Responding"); no ghost takes their place, for the program turned
+  // ghosting off at its start. Between chunks, messages sent by other threads are answered and
+  // uncovered windows drawn again; no input reaches them mid-pass.
   AnswerTheSystem();
   return PROGRESS_CONTINUE;
 }

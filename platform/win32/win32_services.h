@@ -28,8 +28,8 @@ int ErrorNumber(DWORD system_error);
 // its file.
 inline constexpr DWORD kFullPatience = 1000;
 
-// The progress routine of FileCopy: lets Windows see the thread alive during a long copy and
-// repaints the windows, and dispatches no input to them.
+// The progress routine of FileCopy: between the chunks of a long copy it answers the messages
+// other threads send and repaints the windows, and dispatches no input to them.
 DWORD CALLBACK KeepAliveDuringCopy(LARGE_INTEGER total, LARGE_INTEGER copied,
                                    LARGE_INTEGER stream_total, LARGE_INTEGER stream_copied,
                                    DWORD stream, DWORD reason, HANDLE source, HANDLE destination,

@@ -4,7 +4,9 @@
 #   tests/win32/relay_check.sh RELAY-LOG
 # - where Brenmira.exe ran (the threads that ask for the drive list), the last error mode it set
 #   before its first drive query turns critical-error boxes off (SEM_FAILCRITICALERRORS, 1), and
-#   common controls were set up before its first window and message box, as Windows XP needs;
+#   common controls were set up before its first window and message box, as Windows XP needs, and
+#   window ghosting turned off before them (a slow disc may keep a pass from the queue for longer
+#   than Windows waits before it puts a "Not Responding" ghost in a window's place);
 # - every listing asks for information level 0, the one Windows XP has (after the path, shown
 #   cut short when long);
 # - no rename is asked to replace a file that is read-only at that moment: each file's flag is
@@ -40,6 +42,9 @@ awk 'function called(name) { return index(tolower($0), ":call " tolower(name) "(
     asked = program[thread] = 1
   }
   called("comctl32.InitCommonControlsEx") && !(thread in controls) { controls[thread] = NR }
+  called("user32.DisableProcessWindowsGhosting") && !(thread in unghosted) {
+    unghosted[thread] = NR
+  }
   (called("user32.CreateWindowExW") || called("user32.MessageBoxW")) && !(thread in made) {
     made[thread] = NR
   }
@@ -97,15 +102,16 @@ awk 'function called(name) { return index(tolower($0), ":call " tolower(name) "(
     for (thread in program) {
       windowed += thread in made
       early += thread in made && !(thread in controls && controls[thread] < made[thread])
+      ghosted += thread in made && !(thread in unghosted && unghosted[thread] < made[thread])
     }
     printf "relay: error mode \"%s\" before the first drive query; %d listings, %d at a level" \
-      " newer than XP; %d of %d windowed threads made a window before common controls; %d" \
-      " renames over a read-only file; %d elevated starts asked (of %d), %d in a folder:%s;" \
-      " %d percentages, %d shown before the last step was painted; %d renames tried again (at most" \
-      " %d); %d renames of a copy not written through\n", first, listings, newer, early, windowed,
-      replaced, elevations, expected, in_folder, folders, percentages, unpainted, retried, retries,
-      unflushed
-    exit !((!asked || first ~ /[13579bdf]$/) && !newer && !early && !replaced &&
+      " newer than XP; %d of %d windowed threads made a window before common controls, %d with" \
+      " ghosting on; %d renames over a read-only file; %d elevated starts asked (of %d), %d in a" \
+      " folder:%s; %d percentages, %d shown before the last step was painted; %d renames tried" \
+      " again (at most %d); %d renames of a copy not written through\n", first, listings, newer,
+      early, windowed, ghosted, replaced, elevations, expected, in_folder, folders, percentages,
+      unpainted, retried, retries, unflushed
+    exit !((!asked || first ~ /[13579bdf]$/) && !newer && !early && !ghosted && !replaced &&
            elevations == expected && in_folder == elevations && !unpainted && retried <= retries &&
            !unflushed)
   }' expected="${ELEVATIONS:-0}" retries="${RETRIES:-0}" "$1"

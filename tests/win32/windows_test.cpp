@@ -794,7 +794,8 @@ TEST(Retry, EachPassListsWhatIsStillMissingUntilTheLastOneEnds) {
 // The title bar's close button warns of nothing, and the program lives while a window is left.
 // Where Windows makes it no window at all, it does not wait unseen for ever: it ends, with 1, and
 // so does not keep later starts away. Where its exit warning cannot be shown, the exit button
-// closes both windows all the same.
+// closes both windows all the same. A progress window that could not be made never counts as
+// open: with the list shown, the program lives on.
 TEST(Closing, TheProgramEndsWhenItsLastWindowCloses) {
   Disc().Remove(kVideos);
   const fs::path exe = Beside(L"Brenmira.exe");
@@ -802,6 +803,9 @@ TEST(Closing, TheProgramEndsWhenItsLastWindowCloses) {
   const Program unwarned(kFolder, Token::kElevated, exe, L"", "RefuseBoxes");
   Click(AwaitMain(unwarned).exit);
   unwarned.ExpectEndedWell();
+  const Program unprogressed(kFolder, Token::kElevated, exe, L"", "FailProgressWindow");
+  Close(AwaitMain(unprogressed).window);
+  unprogressed.ExpectEndedWell();
   const struct {
     const char* name;
     bool progress_first, exit_button;

@@ -105,7 +105,7 @@ LRESULT copy_files::Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
     case WM_CREATE:
       hwnd_ = hwnd;
       CreateControls();
-      WindowOpened();
+      WindowOpened(hwnd);
       return 0;
     case WM_COMMAND:
       if (HIWORD(wparam) == BN_CLICKED && LOWORD(wparam) == kCdUjraId) cd_ujra_Click();
@@ -128,7 +128,7 @@ LRESULT copy_files::Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
       return 0;
     case WM_NCDESTROY:
       hwnd_ = nullptr;
-      WindowClosed();
+      WindowClosed(hwnd);
       break;
   }
   return DefWindowProcW(hwnd, message, wparam, lparam);

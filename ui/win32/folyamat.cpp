@@ -104,7 +104,7 @@ LRESULT Folyamat::Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) 
     case WM_CREATE:
       hwnd_ = hwnd;
       foly_ = CreateControl(hwnd, L"STATIC", kFolyText, SS_CENTER | SS_NOPREFIX, 0, foly, kFolyId);
-      WindowOpened();
+      WindowOpened(hwnd);
       return 0;
     case WM_PAINT: {
       PAINTSTRUCT ps;
@@ -115,7 +115,7 @@ LRESULT Folyamat::Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) 
     case WM_NCDESTROY:
       hwnd_ = nullptr;
       foly_ = nullptr;
-      WindowClosed();
+      WindowClosed(hwnd);
       break;
   }
   return DefWindowProcW(hwnd, message, wparam, lparam);

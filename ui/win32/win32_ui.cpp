@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <vector>
 
 #include "platform/win32/win32_services.h"
 #include "ui/win32/copy_files.h"
@@ -11,7 +12,7 @@
 
 namespace kestovar::ui {
 namespace {
-int open_windows = 0;
+std::vector<HWND> open_windows;
 }
 
 int ScreenDpi() {
@@ -79,12 +80,15 @@ void BringRunningForward() {
   }
 }
 
-void WindowOpened() { ++open_windows; }
+void WindowOpened(HWND window) { open_windows.push_back(window); }
 
-void WindowClosed() {
-  if (--open_windows == 0) PostQuitMessage(0);
+void WindowClosed(HWND window) {
+  const auto counted = std::find(open_windows.begin(), open_windows.end(), window);
+  if (counted == open_windows.end()) return;
+  open_windows.erase(counted);
+  if (open_windows.empty()) PostQuitMessage(0);
 }
 
-bool AnyWindowOpen() { return open_windows > 0; }
+bool AnyWindowOpen() { return !open_windows.empty(); }
 
 }  // namespace kestovar::ui

@@ -70,9 +70,11 @@ void RegisterWindowClass(HINSTANCE instance, const wchar_t* name, HICON icon) {
   RegisterClassExW(&wc);
 }
 
-// The program ends when its last window has closed.
-void WindowOpened();
-void WindowClosed();
+// The program ends when its last window has closed. A window counts from the end of its
+// WM_CREATE to its WM_NCDESTROY; Windows also sends that to a window whose making failed after
+// WM_NCCREATE, one never counted, and it is not counted off.
+void WindowOpened(HWND window);
+void WindowClosed(HWND window);
 bool AnyWindowOpen();
 
 }  // namespace kestovar::ui

@@ -34,7 +34,7 @@ wine_log() { echo "wine.sh: $*" >&2; }
 # same sources are built for x86-64 (the win64 preset) and tested in a 64-bit prefix, said aloud.
 # WINDOWS_PRESET=win64 in the environment takes that path on any machine, to try it.
 wine_pick_arch() {
-  need g++-mingw-w64-i686 googletest wine wine32:i386 fonts-wine xvfb xdotool imagemagick
+  need g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb xdotool imagemagick
   if [ "${WINDOWS_PRESET:-}" != win64 ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
     export WINEARCH=win32 WINE=/usr/lib/wine/wine WINDOWS_PRESET=win32
   else

@@ -40,7 +40,7 @@ unzip -p "$out"/*.zip SHA256SUMS | cmp - <(head -n1 "$out/SHA256SUMS") || fail "
 # Named relative to the folder it is started in, the key and the authority are found there.
 (cd "$keys" && env -u KESTOVAR_SIGN_PASSWORD_FILE KESTOVAR_SIGN_PASSWORD="not for real use" \
   KESTOVAR_SIGN_PKCS12=maker.p12 KESTOVAR_SIGN_CA=ca.pem "$repo/tools/release.sh") \
-  >>"$keys/release.log" 2>&1
+  >>"$keys/release.log" 2>&1 || fail "named from $keys: $(tail -n 2 "$keys/release.log")"
 cmp "$out/Brenmira.exe" "$keys/signed.exe" || fail "signed twice, the exe differs"
 ! grep -q "not for real use" "$keys/release.log" || fail "the password was printed"
 osslsigncode verify -CAfile "$keys/ca.pem" -in "$keys/signed.exe" | grep "verification: ok" ||

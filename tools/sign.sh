@@ -35,15 +35,17 @@ SIGN_READPASS=""  # the password as both tools read it, in SIGN_DIR
 sign_log() { echo "sign.sh: $*" >&2; }
 
 sign_take_environment() {
-  local folder=$1 name
+  local folder=$1 name path
   SIGN_PKCS12=$(sign_path "$folder" "${KESTOVAR_SIGN_PKCS12:-}")
   SIGN_GIVEN_PASSWORD_FILE=$(sign_path "$folder" "${KESTOVAR_SIGN_PASSWORD_FILE:-}")
   SIGN_CA=$(sign_path "$folder" "${KESTOVAR_SIGN_CA:-}")
   SIGN_PASSWORD=${KESTOVAR_SIGN_PASSWORD-}
   SIGN_PASSWORD_SET=${KESTOVAR_SIGN_PASSWORD+set}
-  for name in $(compgen -e KESTOVAR_SIGN_ || true); do unset "$name"; done
-  for name in "$SIGN_PKCS12" "$SIGN_GIVEN_PASSWORD_FILE" "$SIGN_CA"; do
-    [ -z "$name" ] || [ -r "$name" ] || { sign_log "cannot read $name" && return 1; }
+  for name in $(compgen -e KESTOVAR_SIGN_ || true); do
+    unset "$name"
+  done
+  for path in "$SIGN_PKCS12" "$SIGN_GIVEN_PASSWORD_FILE" "$SIGN_CA"; do
+    [ -z "$path" ] || [ -r "$path" ] || { sign_log "cannot read $path" && return 1; }
   done
 }
 

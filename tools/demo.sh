@@ -6,15 +6,18 @@
 # With --exe it runs EXE (for one, the signed release) instead of building Brenmira.exe.
 # On a desktop ($DISPLAY set) the program opens there and you answer it. Without one it runs on
 # a virtual screen, where a stand-in user takes a screenshot of every screen the program shows
-# (into SCREENSHOT-FOLDER, default build/demo-screens) and answers its message boxes with Enter;
-# should the list of missing files come up, it ends the program there.
+# and answers its message boxes with Enter; should the list of missing files come up, it ends
+# the program there. The screenshots go into SCREENSHOT-FOLDER (default build/demo-screens)
+# when it is empty or does not exist yet, else into a new folder inside it: nothing already
+# there is touched. Relative names are taken from the folder the demo is started in.
 set -euo pipefail
+caller=$PWD
 cd "$(dirname "$0")/.."
 source tools/wine.sh  # removes the machine again on exit
 wine_pick_arch
 exe=build/$WINDOWS_PRESET/app/Brenmira.exe
 if [ "${1:-}" = --exe ]; then
-  exe=$2
+  exe=$(cd "$caller" && realpath -e -- "$2")
   shift 2
 else
   cmake --preset "$WINDOWS_PRESET" >/dev/null
@@ -22,7 +25,8 @@ else
   echo "Built $exe"
 fi
 desktop=${DISPLAY:-}
-shots=$(realpath -m "${1:-build/demo-screens}")
+shots=$PWD/build/demo-screens
+[ $# -eq 0 ] || shots=$(cd "$caller" && realpath -m -- "$1")
 if [ -n "$desktop" ]; then wine_setup_desktop; else wine_setup; fi
 
 wine_scenario demo
@@ -63,7 +67,11 @@ code=0
 if [ -n "$desktop" ]; then
   wine_run "$folder" 3600 "$folder/Brenmira.exe" || code=$?
 else
-  rm -rf "$shots" && mkdir -p "$shots"
+  if [ -n "$(ls -A "$shots" 2>/dev/null)" ]; then
+    shots=$(mktemp -d "$shots/demo-screens.XXXXXX")
+  fi
+  mkdir -p "$shots"
+  echo "Screenshots go to $shots"
   stand_in_user &
   user=$!
   wine_run "$folder" 150 "$folder/Brenmira.exe" || code=$?

@@ -11,8 +11,8 @@ pattern=${1:-.}
 artifacts=$PWD/build/e2e-artifacts
 
 wine_pick_arch
-need fonts-open-sans e2fsprogs
-cmake --preset "$WINDOWS_PRESET" >/dev/null
+need fonts-open-sans e2fsprogs googletest
+cmake --preset "$WINDOWS_PRESET" -DKESTOVAR_WINDOWS_TESTS=ON >/dev/null
 cmake --build --preset "$WINDOWS_PRESET" >/dev/null
 build=build/$WINDOWS_PRESET
 

@@ -3,20 +3,27 @@
 #   tools/release.sh [COMMIT]
 # It exports the committed tree with `git archive` into a fresh temporary folder, so uncommitted
 # changes never reach a release, and builds Brenmira.exe there: the win32 preset, MinSizeRel,
-# stripped. Into build/release/ go Brenmira.exe, SHA256SUMS (`sha256sum -c SHA256SUMS` checks
-# it) and Kestovar-VERSION.zip holding both, VERSION being the .rc's ProductVersion.
+# stripped, without the Windows tests (no GoogleTest needed). Into build/release/ go Brenmira.exe,
+# Kestovar-VERSION.zip holding it and a SHA256SUMS of it, and beside them the SHA256SUMS to
+# publish with the zip, naming both (`sha256sum -c SHA256SUMS` checks it); VERSION is the
+# project's version as the version resource shows it.
 # The same commit gives the same bytes in any folder, at any time: the exe carries no link time
 # stamp and no folder name (see CMakeLists.txt), and the zip's two files carry the commit's
 # time, in a fixed order and mode, with no extra attributes.
 # With KESTOVAR_SIGN_PKCS12 set it signs the stripped exe before the hashes and the zip are made
-# (tools/sign.sh says how) and stops, shipping nothing, when the certificate cannot sign code or
-# the signature does not verify. Signed without a time stamp, the same commit and certificate
-# give the same bytes; a time stamp changes only the signature.
+# (tools/sign.sh says how). The build is the commit's own code: it runs first, and neither it nor
+# any other step sees a KESTOVAR_SIGN_* variable; only after it is the key opened and checked, so
+# a wrong password is found once the build is done. It stops, shipping nothing, when the
+# certificate cannot sign code or the signature does not verify. Signed without a time stamp,
+# the same commit and certificate give the same bytes; a time stamp changes only the signature.
+# Relative paths in the KESTOVAR_SIGN_* variables are taken from the folder it is run in.
 set -euo pipefail
+caller=$PWD
 cd "$(dirname "$0")/.."
 source tools/need.sh
 source tools/sign.sh
-need git cmake make g++-mingw-w64-i686 googletest zip
+sign_take_environment "$caller" || { echo "error: cannot sign with these files" >&2; exit 1; }
+need git cmake make g++-mingw-w64-i686 zip
 
 commit=$(git rev-parse --verify "${1:-HEAD}^{commit}")
 epoch=$(git log -1 --format=%ct "$commit")
@@ -28,28 +35,28 @@ fi
 
 out=build/release
 work=$(mktemp -d /tmp/kestovar-release.XXXXXX)
+tree=$work/tree
 # A release that failed half-way leaves nothing behind that could pass for one.
 trap 'code=$?; rm -rf "$work"; [ "$code" -eq 0 ] || rm -rf "$out"' EXIT
-if sign_wanted; then
-  sign_prepare "$work/sign" || { echo "error: cannot sign with this certificate" >&2; exit 1; }
-fi
-git archive --format=tar "$commit" | tar -x -C "$work"
-rc_value() { sed -n 's/.*VALUE "'"$1"'", "\([^"]*\)".*/\1/p' "$work/app/brenmira.rc"; }
-version=$(rc_value ProductVersion)
-product=$(rc_value ProductName)
-[ -n "$version" ] && [ -n "$product" ] ||
-  { echo "error: no ProductVersion or ProductName in app/brenmira.rc" >&2; exit 1; }
+mkdir "$tree"
+git archive --format=tar "$commit" | tar -x -C "$tree"
 
-echo "Building Brenmira.exe $version from $(git log -1 --format='%h (%ci)' "$commit")"
-if ! (cd "$work" && cmake --preset win32 -DCMAKE_BUILD_TYPE=MinSizeRel &&
+echo "Building Brenmira.exe from $(git log -1 --format='%h (%ci)' "$commit")"
+if ! (cd "$tree" && cmake --preset win32 -DCMAKE_BUILD_TYPE=MinSizeRel -DKESTOVAR_WINDOWS_TESTS=OFF &&
   cmake --build --preset win32 --target Brenmira) >"$work/build.log" 2>&1; then
   cat "$work/build.log" >&2
   echo "error: the build failed" >&2
   exit 1
 fi
+built() { sed -n 's/^#define KESTOVAR_'"$1"' "\(.*\)"$/\1/p' "$tree/build/win32/app/version.h"; }
+version=$(built VERSION_SHOWN)
+product=$(built PRODUCT)
+[ -n "$version" ] && [ -n "$product" ] || { echo "error: no version or product name" >&2; exit 1; }
+echo "Built $product $version"
 
-exe="$work/build/win32/app/Brenmira.exe"
+exe="$tree/build/win32/app/Brenmira.exe"
 if sign_wanted; then
+  sign_prepare "$work/sign" || { echo "error: cannot sign with this certificate" >&2; exit 1; }
   sign_exe "$exe" "$work/Brenmira.exe" "$product" ||
     { echo "error: signing failed; nothing was shipped" >&2; exit 1; }
   exe="$work/Brenmira.exe"
@@ -61,6 +68,9 @@ install -m 0755 "$exe" "$out/Brenmira.exe"
 (cd "$out" && sha256sum Brenmira.exe >SHA256SUMS && chmod 0644 SHA256SUMS)
 touch -d "@$epoch" "$out/Brenmira.exe" "$out/SHA256SUMS"
 (cd "$out" && zip -q -X -D "$zipname" Brenmira.exe SHA256SUMS && touch -d "@$epoch" "$zipname")
+# The copy beside the zip names the zip too: published with it, it shows a changed zip, whose
+# own SHA256SUMS would have been changed with it.
+(cd "$out" && sha256sum "$zipname" >>SHA256SUMS && touch -d "@$epoch" SHA256SUMS)
 (cd "$out" && sha256sum -c --quiet SHA256SUMS)
 
 # What a user's Windows sees: the PE header's time stamp (offset 8 after the "PE" signature,
@@ -70,5 +80,5 @@ header=$(od -An -tu4 -j 60 -N4 "$exe" | tr -d ' ')
 stamp=$(od -An -tu4 -j $((header + 8)) -N4 "$exe" | tr -d ' ')
 dlls=$(i686-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print $3}' | paste -sd' ')
 echo "PE time stamp: $stamp; imports: $dlls"
-echo "In $out/:"
-(cd "$out" && sha256sum Brenmira.exe "$zipname" | sed 's/^/  /')
+echo "In $out/ (publish SHA256SUMS beside the zip):"
+sed 's/^/  /' "$out/SHA256SUMS"

@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/wine.sh
 source tools/sign.sh
-need openssl osslsigncode
+need openssl osslsigncode unzip
+repo=$PWD
 keys=$(mktemp -d /tmp/kestovar-release-test.XXXXXX)
 trap 'rm -rf "$keys"' EXIT
 out=build/release
@@ -26,10 +27,20 @@ issue website serverAuth
 export KESTOVAR_SIGN_PKCS12=$keys/maker.p12 KESTOVAR_SIGN_CA=$keys/ca.pem
 export KESTOVAR_SIGN_PASSWORD_FILE=$keys/password
 
-tools/release.sh 2>&1 | tee "$keys/release.log"
+# The build sees no signing variable: a cmake that finds one in its environment fails it.
+mkdir "$keys/bin"
+printf '#!/bin/sh\n! env | grep ^KESTOVAR_SIGN_ || exit 1\nexec %s "$@"\n' "$(command -v cmake)" \
+  >"$keys/bin/cmake"
+chmod +x "$keys/bin/cmake"
+PATH=$keys/bin:$PATH tools/release.sh 2>&1 | tee "$keys/release.log"
 cp "$out/Brenmira.exe" "$keys/signed.exe"
-env -u KESTOVAR_SIGN_PASSWORD_FILE KESTOVAR_SIGN_PASSWORD="not for real use" \
-  tools/release.sh >>"$keys/release.log" 2>&1
+[ "$(cut -d' ' -f3 "$out/SHA256SUMS" | paste -sd' ')" = "Brenmira.exe $(basename "$out"/*.zip)" ] ||
+  fail "SHA256SUMS beside the zip names not the exe and the zip"
+unzip -p "$out"/*.zip SHA256SUMS | cmp - <(head -n1 "$out/SHA256SUMS") || fail "the zip's SHA256SUMS"
+# Named relative to the folder it is started in, the key and the authority are found there.
+(cd "$keys" && env -u KESTOVAR_SIGN_PASSWORD_FILE KESTOVAR_SIGN_PASSWORD="not for real use" \
+  KESTOVAR_SIGN_PKCS12=maker.p12 KESTOVAR_SIGN_CA=ca.pem "$repo/tools/release.sh") \
+  >>"$keys/release.log" 2>&1 || fail "named from $keys: $(tail -n 2 "$keys/release.log")"
 cmp "$out/Brenmira.exe" "$keys/signed.exe" || fail "signed twice, the exe differs"
 ! grep -q "not for real use" "$keys/release.log" || fail "the password was printed"
 osslsigncode verify -CAfile "$keys/ca.pem" -in "$keys/signed.exe" | grep "verification: ok" ||
@@ -58,6 +69,7 @@ exe=$keys/signed.exe
 if [ "$WINDOWS_PRESET" = win64 ]; then
   cmake --preset win64 >/dev/null
   cmake --build --preset win64 --target Brenmira >/dev/null
+  sign_take_environment "$PWD"
   sign_prepare "$keys/sign"
   exe=$keys/signed64.exe
   sign_exe build/win64/app/Brenmira.exe "$exe" Kestovar

@@ -7,9 +7,14 @@
 #   KESTOVAR_SIGN_CA              more certificate authorities (PEM) to check the signature
 #                                 against, besides the system's (optional)
 #
-#   sign_wanted                   true when KESTOVAR_SIGN_PKCS12 is set
-#   sign_prepare DIR              checks that the certificate opens with its password and may
-#                                 sign code; keeps what signing needs in DIR, readable by us only
+#   sign_take_environment FOLDER  takes every KESTOVAR_SIGN_* variable out of the environment,
+#                                 so that no program started later sees one, into this shell's
+#                                 own variables; relative paths are FOLDER's. Says at once when
+#                                 a file named cannot be read; opens none.
+#   sign_wanted                   true when KESTOVAR_SIGN_PKCS12 was set
+#   sign_prepare DIR              checks that the certificate opens with its password, may sign
+#                                 code and has not expired; keeps what signing needs in DIR,
+#                                 readable by us only
 #   sign_exe IN OUT DESCRIPTION   signs IN into OUT (SHA-256, DESCRIPTION as the program's name,
 #                                 time-stamped when a server is named) and verifies OUT
 # With SOURCE_DATE_EPOCH set, that is the signature's signing time, so that the same exe and
@@ -19,28 +24,51 @@
 
 source "$(dirname "${BASH_SOURCE[0]}")/need.sh"
 
+SIGN_PKCS12=""
+SIGN_GIVEN_PASSWORD_FILE=""
+SIGN_PASSWORD=""
+SIGN_PASSWORD_SET=""
+SIGN_CA=""
 SIGN_DIR=""
-SIGN_PASSWORD_FILE=""
+SIGN_READPASS=""  # the password as both tools read it, in SIGN_DIR
 
 sign_log() { echo "sign.sh: $*" >&2; }
 
-sign_wanted() { [ -n "${KESTOVAR_SIGN_PKCS12:-}" ]; }
+sign_take_environment() {
+  local folder=$1 name path
+  SIGN_PKCS12=$(sign_path "$folder" "${KESTOVAR_SIGN_PKCS12:-}")
+  SIGN_GIVEN_PASSWORD_FILE=$(sign_path "$folder" "${KESTOVAR_SIGN_PASSWORD_FILE:-}")
+  SIGN_CA=$(sign_path "$folder" "${KESTOVAR_SIGN_CA:-}")
+  SIGN_PASSWORD=${KESTOVAR_SIGN_PASSWORD-}
+  SIGN_PASSWORD_SET=${KESTOVAR_SIGN_PASSWORD+set}
+  for name in $(compgen -e KESTOVAR_SIGN_ || true); do
+    unset "$name"
+  done
+  for path in "$SIGN_PKCS12" "$SIGN_GIVEN_PASSWORD_FILE" "$SIGN_CA"; do
+    [ -z "$path" ] || [ -r "$path" ] || { sign_log "cannot read $path" && return 1; }
+  done
+}
+
+# A path as given, taken from folder $1 when it is relative.
+sign_path() { case $2 in "" | /*) printf '%s' "$2" ;; *) printf '%s' "$1/$2" ;; esac; }
+
+sign_wanted() { [ -n "$SIGN_PKCS12" ]; }
 
 sign_prepare() {
   need openssl osslsigncode ca-certificates
   SIGN_DIR=$1
   mkdir -p "$SIGN_DIR" && chmod 0700 "$SIGN_DIR" || return 1
-  local p12=$KESTOVAR_SIGN_PKCS12
+  local p12=$SIGN_PKCS12
   [ -r "$p12" ] || { sign_log "cannot read the certificate file $p12"; return 1; }
-  SIGN_PASSWORD_FILE=$SIGN_DIR/password
-  if [ -n "${KESTOVAR_SIGN_PASSWORD_FILE:-}" ]; then
+  SIGN_READPASS=$SIGN_DIR/password
+  if [ -n "$SIGN_GIVEN_PASSWORD_FILE" ]; then
     # Its first line, without the carriage return a file written on Windows ends it with.
     local line
-    IFS= read -r line <"$KESTOVAR_SIGN_PASSWORD_FILE" || [ -n "$line" ] || return 1
-    (umask 077 && printf '%s\n' "${line%$'\r'}" >"$SIGN_PASSWORD_FILE") || return 1
-  elif [ -n "${KESTOVAR_SIGN_PASSWORD+set}" ]; then
+    IFS= read -r line <"$SIGN_GIVEN_PASSWORD_FILE" || [ -n "$line" ] || return 1
+    (umask 077 && printf '%s\n' "${line%$'\r'}" >"$SIGN_READPASS") || return 1
+  elif [ -n "$SIGN_PASSWORD_SET" ]; then
     # printf is a shell builtin: the password is on no process's command line.
-    (umask 077 && printf '%s\n' "$KESTOVAR_SIGN_PASSWORD" >"$SIGN_PASSWORD_FILE") || return 1
+    (umask 077 && printf '%s\n' "$SIGN_PASSWORD" >"$SIGN_READPASS") || return 1
   else
     sign_log "set KESTOVAR_SIGN_PASSWORD_FILE (or KESTOVAR_SIGN_PASSWORD) to the password of $p12"
     return 1
@@ -48,7 +76,7 @@ sign_prepare() {
 
   # The signer's certificate is the one that goes with the key. -legacy also opens the older
   # encryption that some Windows versions use when they export a .pfx.
-  if ! openssl pkcs12 -legacy -in "$p12" -passin "file:$SIGN_PASSWORD_FILE" -nokeys -clcerts \
+  if ! openssl pkcs12 -legacy -in "$p12" -passin "file:$SIGN_READPASS" -nokeys -clcerts \
     -out "$SIGN_DIR/signer.pem" 2>"$SIGN_DIR/openssl.log"; then
     sed 's/^/  /' "$SIGN_DIR/openssl.log" >&2
     sign_log "cannot open $p12 with its password"
@@ -68,14 +96,14 @@ sign_prepare() {
     sign_log "the certificate in $p12 ($signer) has expired"
     return 1
   fi
-  cat /etc/ssl/certs/ca-certificates.crt ${KESTOVAR_SIGN_CA:+"$KESTOVAR_SIGN_CA"} \
+  cat /etc/ssl/certs/ca-certificates.crt ${SIGN_CA:+"$SIGN_CA"} \
     >"$SIGN_DIR/authorities.pem" || return 1
   echo "Signing with the certificate of $signer"
 }
 
 sign_exe() {
   local in=$1 out=$2 description=$3
-  local args=(sign -pkcs12 "$KESTOVAR_SIGN_PKCS12" -readpass "$SIGN_PASSWORD_FILE" -h sha256
+  local args=(sign -pkcs12 "$SIGN_PKCS12" -readpass "$SIGN_READPASS" -h sha256
     -n "$description")
   [ -z "${SOURCE_DATE_EPOCH:-}" ] || args+=(-time "$SOURCE_DATE_EPOCH")
   [ -z "${KESTOVAR_TIMESTAMP_URL:-}" ] || args+=(-ts "$KESTOVAR_TIMESTAMP_URL")

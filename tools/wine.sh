@@ -1,7 +1,7 @@
 # Sourced by the scripts that run our Windows programs under Wine: one template prefix and one
 # Xvfb per run, a throw-away copy of the template per scenario, drive letters mapped to folders.
 #
-#   wine_pick_arch                  installs Wine and the cross compiler; sets WINDOWS_PRESET
+#   wine_pick_arch                  installs Wine, CMake and the cross compiler; sets WINDOWS_PRESET
 #   wine_setup                      template prefix and display; removed again on exit
 #   wine_setup_desktop              the template only, for the desktop on $DISPLAY (its own
 #                                   window manager frames Wine's windows)
@@ -34,7 +34,7 @@ wine_log() { echo "wine.sh: $*" >&2; }
 # same sources are built for x86-64 (the win64 preset) and tested in a 64-bit prefix, said aloud.
 # WINDOWS_PRESET=win64 in the environment takes that path on any machine, to try it.
 wine_pick_arch() {
-  need g++-mingw-w64-i686 googletest wine wine32:i386 fonts-wine xvfb xdotool imagemagick
+  need cmake make g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb xdotool imagemagick
   if [ "${WINDOWS_PRESET:-}" != win64 ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
     export WINEARCH=win32 WINE=/usr/lib/wine/wine WINDOWS_PRESET=win32
   else

@@ -19,8 +19,6 @@ constexpr int Pixels(long long twips, int dpi) {
   return static_cast<int>((twips * dpi + 720) / 1440);
 }
 
-inline constexpr char16_t kProgramTitle[] = u"Kestovar";
-
 // The face the layout was drawn for, in both windows: the classic dialog font at 8 points (160
 // twips), scaled to the screen like everything else. Not the user's message font, which on
 // Vista to 11 is wider than the instruction line can hold.

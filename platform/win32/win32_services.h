@@ -15,9 +15,8 @@ namespace kestovar {
 
 // A text as Windows' "W" calls take it, and back: UTF-16 on both sides of the boundary.
 static_assert(sizeof(wchar_t) == sizeof(char16_t));
-inline const wchar_t* Wide(const Text& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
+inline const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+inline const wchar_t* Wide(const Text& text) { return Wide(text.c_str()); }
 inline Text FromWide(const wchar_t* text) { return Text(reinterpret_cast<const char16_t*>(text)); }
 
 // The error number a failing system call carries; the table is in win32_services.cpp.

@@ -4,13 +4,10 @@
 
 #include <windows.h>
 
-#include "platform/services.h"
+#include "platform/win32/win32_services.h"  // Wide
 #include "ui/layout.h"
 
 namespace kestovar::ui {
-
-inline const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
-inline const wchar_t* Wide(const Text& text) { return Wide(text.c_str()); }
 
 // Dots per inch of the screen (the program is DPI-aware, so this is the real one).
 int ScreenDpi();

@@ -228,6 +228,13 @@ Text ProgramFolder() {
   return FromWide(path.c_str());
 }
 
+// A function of kernel32, which every process has loaded, where this Windows has it.
+template <class Function>
+Function InKernel32(const char* name) {
+  const FARPROC found = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name);
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
+}
+
 }  // namespace
 
 std::wstring ProgramPath() {
@@ -242,6 +249,40 @@ std::wstring ProgramPath() {
     path.resize(path.size() * 2);  // cut short (XP does not say so otherwise)
   }
   return path;
+}
+
+HMODULE LoadSystemDll(const wchar_t* dll) {
+  // Windows 8 on, and Vista and 7 with the update KB2533623 that brought SetDefaultDllDirectories,
+  // search the system folder alone when asked, after the manifest's redirection.
+  if (InKernel32<FARPROC>("SetDefaultDllDirectories") != nullptr) {
+    return LoadLibraryExW(dll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  }
+  // Elsewhere a name the manifest redirects is loaded by that name alone, since a full path
+  // would bypass the redirection; the redirection, not the search, finds it. Any other name,
+  // by the system folder's full path.
+  ACTCTX_SECTION_KEYED_DATA redirected{};
+  redirected.cbSize = sizeof redirected;
+  if (FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, dll,
+                               &redirected)) {
+    return LoadLibraryW(dll);
+  }
+  const std::wstring system = Folder(GetSystemDirectoryW);
+  return system.empty() ? nullptr : LoadLibraryW((system + L'\\' + dll).c_str());
+}
+
+void KeepDllsToTheSystemFolder() {
+  // The current folder out of the search (XP SP1 on).
+  using SetDirectory = BOOL(WINAPI*)(const wchar_t*);
+  if (const auto set_directory = InKernel32<SetDirectory>("SetDllDirectoryW")) set_directory(L"");
+  // The program's own folder out too, where Windows has that (as LoadSystemDll).
+  using SetDefaults = BOOL(WINAPI*)(DWORD);
+  const auto set_defaults = InKernel32<SetDefaults>("SetDefaultDllDirectories");
+  if (set_defaults != nullptr && set_defaults(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
+  // Where the program's folder stays in the search (XP; Vista and 7 without the update), the
+  // system's copy of what Windows' own DLLs later load by name is loaded first: a DLL loaded
+  // answers every later load of its name. Common controls 6 load uxtheme.dll, which loads
+  // dwmapi.dll on Vista and 7 (XP has none).
+  for (const wchar_t* dll : {L"uxtheme.dll", L"dwmapi.dll"}) LoadSystemDll(dll);
 }
 
 int ErrorNumber(DWORD system_error) {

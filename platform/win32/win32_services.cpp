@@ -1,6 +1,7 @@
 #include "platform/win32/win32_services.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -235,6 +236,63 @@ Function InKernel32(const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
 }
 
+// The names the file system knows the folder by, without the \\?\ prefix or a closing
+// backslash: its full name with long names for short ones (and without a trailing dot or blank),
+// and where Windows can tell (Vista on) the path of the folder opened, through links, an alias
+// such as Sysnative and a drive letter of its own (subst, or another letter of the same volume).
+// The second is empty where it cannot be known.
+std::array<std::wstring, 2> Names(const std::wstring& folder) {
+  std::wstring spelled = Folder([&](wchar_t* buffer, DWORD size) {
+    return GetFullPathNameW(folder.c_str(), size, buffer, nullptr);
+  });
+  const std::wstring long_names = Folder(
+      [&](wchar_t* buffer, DWORD size) { return GetLongPathNameW(spelled.c_str(), buffer, size); });
+  if (!long_names.empty()) spelled = long_names;
+  if (spelled.compare(0, 4, L"\\\\?\\") == 0) spelled.erase(0, 4);
+
+  using FinalPath = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+  static const auto final_path = InKernel32<FinalPath>("GetFinalPathNameByHandleW");
+  std::wstring opened;
+  const HANDLE handle =
+      final_path == nullptr
+          ? INVALID_HANDLE_VALUE
+          : CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    // Named by the volume's device, which every letter and mount point of the volume shares.
+    opened = Folder([&](wchar_t* buffer, DWORD size) {
+      return final_path(handle, buffer, size, VOLUME_NAME_NT);
+    });
+    CloseHandle(handle);
+  }
+  std::array<std::wstring, 2> names{spelled, opened};
+  for (std::wstring& name : names) {
+    while (!name.empty() && name.back() == L'\\') name.pop_back();
+  }
+  return names;
+}
+
+// Whether the folder is the other one or inside it, both named alike; an empty name is neither.
+bool Within(const std::wstring& folder, const std::wstring& outer) {
+  return !outer.empty() && SameFolder(folder.substr(0, outer.size()), outer) &&
+         (folder.size() == outer.size() || folder[outer.size()] == L'\\');
+}
+
+// Whether the folder is one of the Windows folders or inside one, however it is written. A
+// folder that is not there yet is known by its full name alone.
+bool InTheWindowsFolders(const std::wstring& folder) {
+  const auto names = Names(folder);
+  for (const std::wstring& system :
+       {Folder(GetSystemWindowsDirectoryW), Folder(GetSystemDirectoryW),
+        Folder(GetSystemWow64DirectoryW)}) {  // the last one only on 64-bit Windows
+    if (system.empty()) continue;
+    const auto windows = Names(system);
+    if (Within(names[0], windows[0]) || Within(names[1], windows[1])) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::wstring ProgramPath() {
@@ -305,12 +363,9 @@ Text Win32Services::CurrentDirectory() {
   const std::wstring current = folder_.empty() ? CurrentFolder() : std::wstring(Wide(folder_));
   // Started from an elevated command prompt, or elevated by a launcher that passes no folder,
   // the program finds itself in the system folder. Game data never belongs in the Windows
-  // folders: there the game's folder is the one the program is in.
-  for (const std::wstring& system :
-       {Folder(GetSystemWindowsDirectoryW), Folder(GetSystemDirectoryW),
-        Folder(GetSystemWow64DirectoryW)}) {  // the last one only on 64-bit Windows
-    if (!system.empty() && SameFolder(current, system)) return ProgramFolder();
-  }
+  // folders, by whatever name they are given: there the game's folder is the one the program
+  // is in.
+  if (InTheWindowsFolders(current)) return ProgramFolder();
   return FromWide(current.c_str());
 }
 

@@ -465,8 +465,9 @@ void ExpectEveryFileCopied(const fs::path& folder, const Files& also = {}) {
 }
 
 // Started in the system folder, as from an elevated command prompt, it installs into the folder
-// it is in: game data never belongs in the Windows folders. A uxtheme.dll left beside it, which
-// the row has Wine load before its own, is never loaded.
+// it is in: game data never belongs in the Windows folders, also when its elevated start is given
+// the system folder by another spelling. A uxtheme.dll left beside it, which the row has Wine
+// load before its own, is never loaded.
 TEST(DiscFound, AmongEveryKindOfDrive) {
   ASSERT_EQ(GetLogicalDrives(), (1u << 26) - 1) << "the row did not map A: to Z:";
   wchar_t system[MAX_PATH];
@@ -476,6 +477,8 @@ TEST(DiscFound, AmongEveryKindOfDrive) {
   fs::copy_file(Beside(L"Brenmira.exe"), exe);
   fs::copy_file(Beside(L"planted_uxtheme.dll"), kFolder / L"uxtheme.dll");
   ExpectEveryFileCopied(Program(system, Token::kElevated, exe), kFolder);
+  const std::wstring prefixed = L"/elevated \"\\\\?\\" + std::wstring(system) + L"\"";
+  ExpectEveryFileCopied(Program(system, Token::kElevated, exe, prefixed), kFolder);
   EXPECT_FALSE(fs::exists(fs::path(system) / L"DATA") || fs::exists(fs::path(system) / L"FMV"));
   EXPECT_FALSE(fs::exists(kFolder / L"uxtheme.dll.ran")) << "the planted uxtheme.dll ran";
 }

@@ -33,7 +33,8 @@ printf '\n[Software\\\\Wine\\\\Debug]\n"RelayInclude"="%s"\n' \
   "kernel32.SetErrorMode;kernel32.GetLogicalDriveStringsA;kernel32.GetFileAttributesExW;"\
 "kernel32.FindFirstFileExW;comctl32.InitCommonControlsEx;user32.CreateWindowExW;"\
 "user32.MessageBoxW;kernel32.SetFileAttributesW;kernel32.MoveFileExW;shell32.ShellExecuteExW;"\
-"kernel32.SetCurrentDirectoryW;user32.SetWindowTextW;user32.InvalidateRect" \
+"kernel32.SetCurrentDirectoryW;user32.SetWindowTextW;user32.InvalidateRect;"\
+"user32.SetForegroundWindow;user32.AllowSetForegroundWindow" \
   >>"$WINE_TEMPLATE/user.reg"
 rm -rf "$artifacts"
 # The game's disc, small enough to copy in a blink; read-only like a real one.

@@ -1,9 +1,9 @@
 #include "platform/win32/win32_services.h"
 
 #include <algorithm>
-#include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/resumption.h"
 
@@ -236,41 +236,36 @@ Function InKernel32(const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
 }
 
-// The names the file system knows the folder by, without the \\?\ prefix or a closing
-// backslash: its full name with long names for short ones (and without a trailing dot or blank),
-// and where Windows can tell (Vista on) the path of the folder opened, through links, an alias
-// such as Sysnative and a drive letter of its own (subst, or another letter of the same volume).
-// The second is empty where it cannot be known.
-std::array<std::wstring, 2> Names(const std::wstring& folder) {
-  std::wstring spelled = Folder([&](wchar_t* buffer, DWORD size) {
+// The path of the folder opened, named by its volume's device, which every letter and mount
+// point of the volume shares: through links, an alias such as Sysnative and a drive letter of its
+// own (subst). Empty where Windows cannot tell (before Vista) or the folder cannot be opened.
+std::wstring Opened(const std::wstring& folder) {
+  using FinalPath = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+  static const auto final_path = InKernel32<FinalPath>("GetFinalPathNameByHandleW");
+  if (final_path == nullptr) return std::wstring();
+  const HANDLE opened = CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return std::wstring();
+  std::wstring path = Folder(
+      [&](wchar_t* buffer, DWORD size) { return final_path(opened, buffer, size, VOLUME_NAME_NT); });
+  CloseHandle(opened);
+  while (!path.empty() && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
+// The folder's full name with long names for short ones, without the \\?\ prefix, a trailing
+// dot or blank, or a closing backslash.
+std::wstring Spelled(const std::wstring& folder) {
+  std::wstring path = Folder([&](wchar_t* buffer, DWORD size) {
     return GetFullPathNameW(folder.c_str(), size, buffer, nullptr);
   });
   const std::wstring long_names = Folder(
-      [&](wchar_t* buffer, DWORD size) { return GetLongPathNameW(spelled.c_str(), buffer, size); });
-  if (!long_names.empty()) spelled = long_names;
-  if (spelled.compare(0, 4, L"\\\\?\\") == 0) spelled.erase(0, 4);
-
-  using FinalPath = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
-  static const auto final_path = InKernel32<FinalPath>("GetFinalPathNameByHandleW");
-  std::wstring opened;
-  const HANDLE handle =
-      final_path == nullptr
-          ? INVALID_HANDLE_VALUE
-          : CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
-                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle != INVALID_HANDLE_VALUE) {
-    // Named by the volume's device, which every letter and mount point of the volume shares.
-    opened = Folder([&](wchar_t* buffer, DWORD size) {
-      return final_path(handle, buffer, size, VOLUME_NAME_NT);
-    });
-    CloseHandle(handle);
-  }
-  std::array<std::wstring, 2> names{spelled, opened};
-  for (std::wstring& name : names) {
-    while (!name.empty() && name.back() == L'\\') name.pop_back();
-  }
-  return names;
+      [&](wchar_t* buffer, DWORD size) { return GetLongPathNameW(path.c_str(), buffer, size); });
+  if (!long_names.empty()) path = long_names;
+  if (path.compare(0, 4, L"\\\\?\\") == 0) path.erase(0, 4);
+  while (!path.empty() && path.back() == L'\\') path.pop_back();
+  return path;
 }
 
 // Whether the folder is the other one or inside it, both named alike; an empty name is neither.
@@ -279,16 +274,28 @@ bool Within(const std::wstring& folder, const std::wstring& outer) {
          (folder.size() == outer.size() || folder[outer.size()] == L'\\');
 }
 
-// Whether the folder is one of the Windows folders or inside one, however it is written. A
-// folder that is not there yet is known by its full name alone.
+// Whether the folder is one of the Windows folders or inside one, however it is written: by the
+// path opened where both can be opened, else as spelled (before Vista, or a folder not made yet).
+// The Windows folders are named once.
 bool InTheWindowsFolders(const std::wstring& folder) {
-  const auto names = Names(folder);
-  for (const std::wstring& system :
-       {Folder(GetSystemWindowsDirectoryW), Folder(GetSystemDirectoryW),
-        Folder(GetSystemWow64DirectoryW)}) {  // the last one only on 64-bit Windows
-    if (system.empty()) continue;
-    const auto windows = Names(system);
-    if (Within(names[0], windows[0]) || Within(names[1], windows[1])) return true;
+  struct Names {
+    std::wstring opened, spelled;
+  };
+  static const std::vector<Names> windows = [] {
+    std::vector<Names> names;
+    for (const std::wstring& system :
+         {Folder(GetSystemWindowsDirectoryW), Folder(GetSystemDirectoryW),
+          Folder(GetSystemWow64DirectoryW)}) {  // the last one only on 64-bit Windows
+      if (!system.empty()) names.push_back({Opened(system), Spelled(system)});
+    }
+    return names;
+  }();
+  const std::wstring opened = Opened(folder);
+  for (const Names& system : windows) {
+    const bool by_handle = !opened.empty() && !system.opened.empty();
+    if (by_handle ? Within(opened, system.opened) : Within(Spelled(folder), system.spelled)) {
+      return true;
+    }
   }
   return false;
 }

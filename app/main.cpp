@@ -20,6 +20,10 @@ void __verbose_terminate_handler() { std::abort(); }
 constexpr int kNoWindow = 1;
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
+  // Before anything loads a DLL: none of the system's names is taken from the program's folder
+  // or the current one, where a download or a disc image may have left one (and it would run
+  // elevated in the elevated instance).
+  kestovar::KeepDllsToTheSystemFolder();
   // An empty drive is an answer for the pass, not a question for the user: no "There is no disk
   // in the drive" box for any probe, from before the first drive query to the end. The flags the
   // program was started with stay (asking for them alone needs a Windows newer than XP).

@@ -75,6 +75,41 @@ bool NotElevated() {
   return known && elevation.TokenIsElevated == 0;
 }
 
+// The window the elevation prompt belongs to, in the foreground: Windows puts the prompt in front
+// only for the foreground window of the program that asks, and else only flashes it on the
+// taskbar. Never shown and with no taskbar button, it is no window of the player's.
+HWND MakePromptOwner() {
+  WNDCLASSEXW kind{};
+  kind.cbSize = sizeof kind;
+  kind.lpfnWndProc = DefWindowProcW;
+  kind.hInstance = GetModuleHandleW(nullptr);
+  kind.lpszClassName = kPromptOwnerClass;
+  RegisterClassExW(&kind);
+  const HWND owner = CreateWindowExW(WS_EX_TOOLWINDOW, kPromptOwnerClass, nullptr, WS_POPUP, 0, 0,
+                                     0, 0, nullptr, nullptr, kind.hInstance, nullptr);
+  // The player has just started the program: it may take the foreground.
+  if (owner != nullptr) SetForegroundWindow(owner);
+  return owner;
+}
+
+// The exit code of the elevated instance, once it ends.
+DWORD WaitFor(HANDLE elevated) {
+  // It may bring its windows to the front, as the program's own would come there.
+  using ProcessId = DWORD(WINAPI*)(HANDLE);
+  const auto process_id = LookUp<ProcessId>(L"kernel32.dll", "GetProcessId");  // XP SP1 on
+  if (process_id != nullptr) AllowSetForegroundWindow(process_id(elevated));
+  while (MsgWaitForMultipleObjects(1, &elevated, FALSE, INFINITE, QS_ALLINPUT) ==
+         WAIT_OBJECT_0 + 1) {
+    MSG message;  // none for a window the player sees: the prompt owner's, or the system's
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+  }
+  WaitForSingleObject(elevated, INFINITE);  // should the wait above have failed
+  DWORD code = 0;
+  GetExitCodeProcess(elevated, &code);
+  CloseHandle(elevated);
+  return code;
+}
+
 // Starts the program again elevated in the folder and waits for it: its exit code, or nothing
 // when it was not started.
 std::optional<DWORD> RunElevated(const Text& folder) {
@@ -92,6 +127,7 @@ std::optional<DWORD> RunElevated(const Text& folder) {
   const auto execute = LookUp<Execute>(L"shell32.dll", "ShellExecuteExW");
   SHELLEXECUTEINFOW start{};
   start.cbSize = sizeof start;
+  start.hwnd = MakePromptOwner();
   // Windows' own boxes stay away: declined or failed, the pass lists what is missing instead.
   // The user has just started this very file, so its download zone is not asked about again.
   start.fMask =
@@ -110,17 +146,9 @@ std::optional<DWORD> RunElevated(const Text& folder) {
   start.nShow = SW_SHOWNORMAL;
   const bool started = execute != nullptr && execute(&start);  // returns once it has started
   if (com) release();
-  if (!started) return std::nullopt;
-  if (start.hProcess == nullptr) return 0;  // started, and nothing to wait on
-  while (MsgWaitForMultipleObjects(1, &start.hProcess, FALSE, INFINITE, QS_ALLINPUT) ==
-         WAIT_OBJECT_0 + 1) {
-    MSG message;  // the program has no window: whatever comes is the system's
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-  }
-  WaitForSingleObject(start.hProcess, INFINITE);  // should the wait above have failed
-  DWORD code = 0;
-  GetExitCodeProcess(start.hProcess, &code);
-  CloseHandle(start.hProcess);
+  std::optional<DWORD> code;
+  if (started) code = start.hProcess == nullptr ? 0 : WaitFor(start.hProcess);  // 0: no handle
+  if (start.hwnd != nullptr) DestroyWindow(start.hwnd);
   return code;
 }
 

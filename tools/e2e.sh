@@ -34,7 +34,8 @@ printf '\n[Software\\\\Wine\\\\Debug]\n"RelayInclude"="%s"\n' \
 "kernel32.FindFirstFileExW;comctl32.InitCommonControlsEx;user32.CreateWindowExW;"\
 "user32.MessageBoxW;kernel32.SetFileAttributesW;kernel32.MoveFileExW;shell32.ShellExecuteExW;"\
 "kernel32.SetCurrentDirectoryW;user32.SetWindowTextW;user32.InvalidateRect;kernel32.CreateFileW;"\
-"kernel32.FlushFileBuffers;kernel32.CopyFileExW;user32.DisableProcessWindowsGhosting" \
+"kernel32.FlushFileBuffers;kernel32.CopyFileExW;user32.DisableProcessWindowsGhosting;"\
+"user32.SetForegroundWindow;user32.AllowSetForegroundWindow" \
   >>"$WINE_TEMPLATE/user.reg"
 rm -rf "$artifacts"
 # The game's disc, small enough to copy in a blink; read-only like a real one.
@@ -77,7 +78,7 @@ row() {
   local here="$WINEPREFIX/drive_c/tests" shots="$artifacts/${tests%.\*}${DPI:+-${DPI}dpi}"
   mkdir -p "$here" "$shots"
   cp "$build/app/Brenmira.exe" "$build/tests/win32/windows_tests.exe" \
-    "$build/tests/win32/refuse_windows.dll" "$here/"
+    "$build/tests/win32/refuse_windows.dll" "$build/tests/win32/planted_uxtheme.dll" "$here/"
   local code=0 result=passed
   KESTOVAR_DISC="${disc^^}:\\" KESTOVAR_DISC_FOLDER="$WINEPREFIX/drives/$disc" \
     KESTOVAR_SPARE="$spare" KESTOVAR_SHOTS="$shots" WINEDEBUG=-all,+relay \
@@ -98,7 +99,9 @@ every_letter=(a=none:floppy b=none:floppy d=wrong:hd {e..l}=empty:hd {m..q}=none
 
 # (C: is always there: the system drive, where the installation folders are made.)
 row 'Services.*'
-row DiscFound.AmongEveryKindOfDrive "${every_letter[@]}"
+# A DLL of the system's name beside the exe taken before Wine's own, as players set for games.
+WINEDLLOVERRIDES="$WINEDLLOVERRIDES;uxtheme=n,b" \
+  row DiscFound.AmongEveryKindOfDrive "${every_letter[@]}"
 row InstallFolder.AtADriveRootOverADamagedCopy d=disc:cdrom g=empty:hd
 row InstallFolder.AtThePathLengthLimit d=disc:cdrom
 RETRIES=150 row InstallFolder.WithFilesInTheWay d=big:cdrom

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/resumption.h"
 
@@ -278,6 +279,77 @@ Text ProgramFolder() {
   return FromWide(path.c_str());
 }
 
+// A function of kernel32, which every process has loaded, where this Windows has it.
+template <class Function>
+Function InKernel32(const char* name) {
+  const FARPROC found = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name);
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
+}
+
+// The path of the folder opened, named by its volume's device, which every letter and mount
+// point of the volume shares: through links, an alias such as Sysnative and a drive letter of its
+// own (subst). Empty where Windows cannot tell (before Vista) or the folder cannot be opened.
+std::wstring Opened(const std::wstring& folder) {
+  using FinalPath = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+  static const auto final_path = InKernel32<FinalPath>("GetFinalPathNameByHandleW");
+  if (final_path == nullptr) return std::wstring();
+  const HANDLE opened = CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return std::wstring();
+  std::wstring path = Folder(
+      [&](wchar_t* buffer, DWORD size) { return final_path(opened, buffer, size, VOLUME_NAME_NT); });
+  CloseHandle(opened);
+  while (!path.empty() && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
+// The folder's full name with long names for short ones, without the \\?\ prefix, a trailing
+// dot or blank, or a closing backslash.
+std::wstring Spelled(const std::wstring& folder) {
+  std::wstring path = Folder([&](wchar_t* buffer, DWORD size) {
+    return GetFullPathNameW(folder.c_str(), size, buffer, nullptr);
+  });
+  const std::wstring long_names = Folder(
+      [&](wchar_t* buffer, DWORD size) { return GetLongPathNameW(path.c_str(), buffer, size); });
+  if (!long_names.empty()) path = long_names;
+  if (path.compare(0, 4, L"\\\\?\\") == 0) path.erase(0, 4);
+  while (!path.empty() && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
+// Whether the folder is the other one or inside it, both named alike; an empty name is neither.
+bool Within(const std::wstring& folder, const std::wstring& outer) {
+  return !outer.empty() && SameFolder(folder.substr(0, outer.size()), outer) &&
+         (folder.size() == outer.size() || folder[outer.size()] == L'\\');
+}
+
+// Whether the folder is one of the Windows folders or inside one, however it is written: by the
+// path opened where both can be opened, else as spelled (before Vista, or a folder not made yet).
+// The Windows folders are named once.
+bool InTheWindowsFolders(const std::wstring& folder) {
+  struct Names {
+    std::wstring opened, spelled;
+  };
+  static const std::vector<Names> windows = [] {
+    std::vector<Names> names;
+    for (const std::wstring& system :
+         {Folder(GetSystemWindowsDirectoryW), Folder(GetSystemDirectoryW),
+          Folder(GetSystemWow64DirectoryW)}) {  // the last one only on 64-bit Windows
+      if (!system.empty()) names.push_back({Opened(system), Spelled(system)});
+    }
+    return names;
+  }();
+  const std::wstring opened = Opened(folder);
+  for (const Names& system : windows) {
+    const bool by_handle = !opened.empty() && !system.opened.empty();
+    if (by_handle ? Within(opened, system.opened) : Within(Spelled(folder), system.spelled)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 std::wstring ProgramPath() {
@@ -292,6 +364,40 @@ std::wstring ProgramPath() {
     path.resize(path.size() * 2);  // cut short (XP does not say so otherwise)
   }
   return path;
+}
+
+HMODULE LoadSystemDll(const wchar_t* dll) {
+  // Windows 8 on, and Vista and 7 with the update KB2533623 that brought SetDefaultDllDirectories,
+  // search the system folder alone when asked, after the manifest's redirection.
+  if (InKernel32<FARPROC>("SetDefaultDllDirectories") != nullptr) {
+    return LoadLibraryExW(dll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  }
+  // Elsewhere a name the manifest redirects is loaded by that name alone, since a full path
+  // would bypass the redirection; the redirection, not the search, finds it. Any other name,
+  // by the system folder's full path.
+  ACTCTX_SECTION_KEYED_DATA redirected{};
+  redirected.cbSize = sizeof redirected;
+  if (FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, dll,
+                               &redirected)) {
+    return LoadLibraryW(dll);
+  }
+  const std::wstring system = Folder(GetSystemDirectoryW);
+  return system.empty() ? nullptr : LoadLibraryW((system + L'\\' + dll).c_str());
+}
+
+void KeepDllsToTheSystemFolder() {
+  // The current folder out of the search (XP SP1 on).
+  using SetDirectory = BOOL(WINAPI*)(const wchar_t*);
+  if (const auto set_directory = InKernel32<SetDirectory>("SetDllDirectoryW")) set_directory(L"");
+  // The program's own folder out too, where Windows has that (as LoadSystemDll).
+  using SetDefaults = BOOL(WINAPI*)(DWORD);
+  const auto set_defaults = InKernel32<SetDefaults>("SetDefaultDllDirectories");
+  if (set_defaults != nullptr && set_defaults(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
+  // Where the program's folder stays in the search (XP; Vista and 7 without the update), the
+  // system's copy of what Windows' own DLLs later load by name is loaded first: a DLL loaded
+  // answers every later load of its name. Common controls 6 load uxtheme.dll, which loads
+  // dwmapi.dll on Vista and 7 (XP has none).
+  for (const wchar_t* dll : {L"uxtheme.dll", L"dwmapi.dll"}) LoadSystemDll(dll);
 }
 
 int ErrorNumber(DWORD system_error) {
@@ -322,12 +428,9 @@ Text Win32Services::InstallationFolder() {
   const std::wstring current = folder_.empty() ? CurrentFolder() : std::wstring(Wide(folder_));
   // Started from an elevated command prompt, or elevated by a launcher that passes no folder,
   // the program finds itself in the system folder. Game data never belongs in the Windows
-  // folders: there the game's folder is the one the program is in.
-  for (const std::wstring& system :
-       {Folder(GetSystemWindowsDirectoryW), Folder(GetSystemDirectoryW),
-        Folder(GetSystemWow64DirectoryW)}) {  // the last one only on 64-bit Windows
-    if (!system.empty() && SameFolder(current, system)) return ProgramFolder();
-  }
+  // folders, by whatever name they are given: there the game's folder is the one the program
+  // is in.
+  if (InTheWindowsFolders(current)) return ProgramFolder();
   return FromWide(current.c_str());
 }
 

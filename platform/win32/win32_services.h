@@ -34,11 +34,24 @@ DWORD CALLBACK KeepAliveDuringCopy(LARGE_INTEGER total, LARGE_INTEGER copied,
                                    DWORD stream, DWORD reason, HANDLE source, HANDLE destination,
                                    LPVOID context);
 
+// A DLL of the system's by its name, never one of that name beside the program or in the current
+// folder: from the system folder, after the redirection of the program's manifest (which makes
+// comctl32.dll common controls 6). nullptr where it cannot be loaded.
+HMODULE LoadSystemDll(const wchar_t* dll);
+
+// From the program's very start: the DLLs that Windows' own load by name come from the system
+// folder as well.
+void KeepDllsToTheSystemFolder();
+
+// The class of the window, never shown, that the elevation prompt belongs to while the program
+// waits for the player's answer: a second start finds the waiting program by it.
+inline constexpr wchar_t kPromptOwnerClass[] = L"Kestovar.Elevation";
+
 // A function of a system DLL, looked up at run time: the DLL is loaded only where it is needed,
 // and a Windows without the function gets nullptr.
 template <class Function>
 Function LookUp(const wchar_t* dll, const char* name) {
-  const HMODULE module = LoadLibraryW(dll);
+  const HMODULE module = LoadSystemDll(dll);
   const FARPROC found = module != nullptr ? GetProcAddress(module, name) : nullptr;
   return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
 }

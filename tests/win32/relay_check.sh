@@ -12,7 +12,9 @@
 # - no rename is asked to replace a file that is read-only at that moment: each file's flag is
 #   followed through every attribute change and rename;
 # - the shell is asked to start the program elevated as often as the row says (ELEVATIONS, none
-#   unless told), each time with a working folder (Wine's shell moves there to start it);
+#   unless told), each time with a working folder (Wine's shell moves there to start it), with a
+#   window that thread made put in the foreground just before (the trace shows only a pointer to
+#   the request, not its window), and the process started let come to the front after;
 # - a progress step is painted before the next, also inside a pass, which never returns to the
 #   event loop: once the bar grew (part of the window that colours the percentage label marked
 #   for drawing), that window goes through its paint before the label shows the next percentage.
@@ -55,9 +57,21 @@ awk 'function called(name) { return index(tolower($0), ":call " tolower(name) "(
   called("kernel32.SetFileAttributesW") && paths(path) == 1 && match($0, /",[0-9a-f]+\)/) {
     read_only[path[1]] = substr($0, RSTART + 2, RLENGTH - 3) ~ /[13579bdf]$/
   }
+  /:Ret  user32\.CreateWindowExW\(/ && match($0, /retval=[0-9a-f]+/) {
+    own[thread, substr($0, RSTART + 7, RLENGTH - 7)] = 1
+  }
+  called("user32.SetForegroundWindow") {
+    split($0, call, /[()]/)
+    in_front[thread] = (thread, call[2]) in own
+  }
   called("shell32.ShellExecuteExW") {
     elevations++
-    asking[thread] = 1
+    fronted += in_front[thread]
+    asking[thread] = allowing[thread] = 1
+  }
+  called("user32.AllowSetForegroundWindow") && allowing[thread] && !/\(0+\)/ {
+    allowed++
+    delete allowing[thread]
   }
   called("kernel32.SetCurrentDirectoryW") && asking[thread] && paths(path) == 1 {
     folders = folders " " path[1]
@@ -107,11 +121,12 @@ awk 'function called(name) { return index(tolower($0), ":call " tolower(name) "(
     printf "relay: error mode \"%s\" before the first drive query; %d listings, %d at a level" \
       " newer than XP; %d of %d windowed threads made a window before common controls, %d with" \
       " ghosting on; %d renames over a read-only file; %d elevated starts asked (of %d), %d in a" \
-      " folder:%s; %d percentages, %d shown before the last step was painted; %d renames tried" \
-      " again (at most %d); %d renames of a copy not written through\n", first, listings, newer,
-      early, windowed, ghosted, replaced, elevations, expected, in_folder, folders, percentages,
-      unpainted, retried, retries, unflushed
+      " folder:%s, %d from a window in front, %d let come to the front after; %d percentages, %d" \
+      " shown before the last step was painted; %d renames tried again (at most %d); %d renames" \
+      " of a copy not written through\n", first, listings, newer, early, windowed, ghosted,
+      replaced, elevations, expected, in_folder, folders, fronted, allowed, percentages, unpainted,
+      retried, retries, unflushed
     exit !((!asked || first ~ /[13579bdf]$/) && !newer && !early && !ghosted && !replaced &&
-           elevations == expected && in_folder == elevations && !unpainted && retried <= retries &&
-           !unflushed)
+           elevations == expected && in_folder == elevations && fronted == elevations &&
+           allowed == elevations && !unpainted && retried <= retries && !unflushed)
   }' expected="${ELEVATIONS:-0}" retries="${RETRIES:-0}" "$1"

@@ -219,11 +219,10 @@ class Program {
                                      folder.c_str(), &startup, &info_));
     CloseHandle(linked.LinkedToken);
     if (refusal != nullptr) {
-      const fs::path hooks = Beside(L"refuse_windows.dll");
-      const auto hook = LookUp<HOOKPROC>(hooks.c_str(), refusal);
-      EXPECT_TRUE(
-          SetWindowsHookExW(WH_CBT, hook, GetModuleHandleW(hooks.c_str()), info_.dwThreadId))
-          << refusal;
+      const HMODULE hooks = LoadLibraryW(Beside(L"refuse_windows.dll").c_str());
+      const FARPROC found = GetProcAddress(hooks, refusal);
+      const auto hook = reinterpret_cast<HOOKPROC>(reinterpret_cast<void (*)()>(found));
+      EXPECT_TRUE(SetWindowsHookExW(WH_CBT, hook, hooks, info_.dwThreadId)) << refusal;
     }
     ResumeThread(info_.hThread);
   }
@@ -466,15 +465,22 @@ void ExpectEveryFileCopied(const fs::path& folder, const Files& also = {}) {
 }
 
 // Started in the system folder, as from an elevated command prompt, it installs into the folder
-// it is in: game data never belongs in the Windows folders.
+// it is in: game data never belongs in the Windows folders, also when its elevated start is given
+// the system folder by another spelling. A uxtheme.dll left beside it, which the row has Wine
+// load before its own, is never loaded.
 TEST(DiscFound, AmongEveryKindOfDrive) {
   ASSERT_EQ(GetLogicalDrives(), (1u << 26) - 1) << "the row did not map A: to Z:";
   wchar_t system[MAX_PATH];
   ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
   fs::create_directories(kFolder);
-  fs::copy_file(Beside(L"Brenmira.exe"), kFolder / L"Brenmira.exe");
-  ExpectEveryFileCopied(Program(system, Token::kElevated, kFolder / L"Brenmira.exe"), kFolder);
+  const fs::path exe = kFolder / L"Brenmira.exe";
+  fs::copy_file(Beside(L"Brenmira.exe"), exe);
+  fs::copy_file(Beside(L"planted_uxtheme.dll"), kFolder / L"uxtheme.dll");
+  ExpectEveryFileCopied(Program(system, Token::kElevated, exe), kFolder);
+  const std::wstring prefixed = L"/elevated \"\\\\?\\" + std::wstring(system) + L"\"";
+  ExpectEveryFileCopied(Program(system, Token::kElevated, exe, prefixed), kFolder);
   EXPECT_FALSE(fs::exists(fs::path(system) / L"DATA") || fs::exists(fs::path(system) / L"FMV"));
+  EXPECT_FALSE(fs::exists(kFolder / L"uxtheme.dll.ran")) << "the planted uxtheme.dll ran";
 }
 
 // An installed copy that differs from the disc's (damaged, or another edition) is replaced, also

@@ -15,6 +15,9 @@ namespace {
 // The argument of the program's own start of itself to be elevated, before the folder.
 constexpr std::wstring_view kElevated = L"/elevated";
 
+// The class of the window, never shown, that the elevation prompt belongs to.
+constexpr wchar_t kPromptOwnerClass[] = L"Kestovar.Elevation";
+
 // The folder as the current directory is written: absolute, a drive root with its backslash,
 // any other folder without; as given where the system cannot make it so.
 Text AsFolder(std::wstring_view given) {

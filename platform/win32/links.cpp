@@ -36,7 +36,7 @@ bool LinkGuard::ThroughALink(const std::wstring& path) {
 
 bool LinkGuard::HoldsNoLink(const std::wstring& folder) {
   for (const auto& [name, handle] : held_) {
-    if (name == folder) return true;
+    if (name == folder) return !OpenedOnALink(handle);
   }
   // Opened as itself, not as what it may lead to; with access to its listing, without which its
   // share mode would keep no one out.
@@ -50,9 +50,7 @@ bool LinkGuard::HoldsNoLink(const std::wstring& folder) {
   }
   // Asked of what was opened, and of the name, which no one can change while it is open (Wine
   // tells a link by its name only).
-  BY_HANDLE_FILE_INFORMATION found;
-  if (!GetFileInformationByHandle(handle, &found) || IsALink(found.dwFileAttributes) ||
-      IsALink(GetFileAttributesW(folder.c_str()))) {
+  if (OpenedOnALink(handle) || IsALink(GetFileAttributesW(folder.c_str()))) {
     CloseHandle(handle);
     return false;
   }

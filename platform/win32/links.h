@@ -22,13 +22,16 @@ class LinkGuard {
   LinkGuard(const LinkGuard&) = delete;
   LinkGuard& operator=(const LinkGuard&) = delete;
 
+  bool FollowsLinks() const { return follows_links_; }
+
   // The folder below which paths are checked: the installation folder.
   void Below(const std::wstring& folder) { folder_ = folder; }
 
   // Whether the path, below the installation folder, is a link or leads through one. Each folder
   // on its way that is none stays open until LetGo, shared with every reader and writer but with
-  // no one who would rename or remove it: what was checked stays so. A folder that cannot be
-  // checked counts as a link; one that is not there leads nowhere.
+  // no one who would rename or remove it, and is asked again each time: one emptied can still be
+  // made a junction in place. A folder that cannot be checked counts as a link; one that is not
+  // there leads nowhere.
   bool ThroughALink(const std::wstring& path);
 
   // The folders checked are free to be renamed and removed again.
@@ -45,6 +48,13 @@ class LinkGuard {
 // Whether a file or folder's attributes are those of a link.
 inline bool IsALink(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Whether what a handle was opened on (with FILE_FLAG_OPEN_REPARSE_POINT) is a link, or cannot be
+// told.
+inline bool OpenedOnALink(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION found;
+  return !GetFileInformationByHandle(handle, &found) || IsALink(found.dwFileAttributes);
 }
 
 }  // namespace kestovar

@@ -207,8 +207,9 @@ bool RemovedLeftover(const Text& temporary) {
                                   FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION found;
+  // (A second name of the file, a hard link, would have its attributes changed for the other.)
   const bool ordinary =
-      GetFileInformationByHandle(file, &found) &&
+      GetFileInformationByHandle(file, &found) && found.nNumberOfLinks == 1 &&
       !(found.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
   CloseHandle(file);
   if (!ordinary) return false;
@@ -228,9 +229,7 @@ bool WrittenThrough(const Text& file, DWORD& patience) {
     return handle != INVALID_HANDLE_VALUE;
   });
   if (handle == INVALID_HANDLE_VALUE) return false;
-  BY_HANDLE_FILE_INFORMATION found;
-  const bool written = GetFileInformationByHandle(handle, &found) &&
-                       !IsALink(found.dwFileAttributes) && FlushFileBuffers(handle);
+  const bool written = !OpenedOnALink(handle) && FlushFileBuffers(handle);
   const DWORD error = GetLastError();
   CloseHandle(handle);
   SetLastError(error);
@@ -376,7 +375,7 @@ HMODULE LoadSystemDll(const wchar_t* dll) {
   // would bypass the redirection; the redirection, not the search, finds it. Any other name,
   // by the system folder's full path.
   ACTCTX_SECTION_KEYED_DATA redirected{};
-  redirected.cbSize = sizeof redirected;
+  redirected.cbSize = sizeof(ACTCTX_SECTION_KEYED_DATA_2600);  // XP's size, which all later take
   if (FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, dll,
                                &redirected)) {
     return LoadLibraryW(dll);
@@ -415,6 +414,14 @@ DWORD CALLBACK KeepAliveDuringCopy(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, 
   // uncovered windows drawn again; no input reaches them mid-pass.
   AnswerTheSystem();
   return PROGRESS_CONTINUE;
+}
+
+DWORD Win32Services::NotThroughALink() const {
+  // A symbolic link put at a temporary name since it was found free fails the copy, rather than
+  // the copy going where it leads. Vista on: XP knows neither links to files nor the flag.
+  constexpr DWORD kCopyTheLinkItself = 0x800;  // COPY_FILE_COPY_SYMLINK
+  static const bool links_to_files = InKernel32<FARPROC>("CreateSymbolicLinkW") != nullptr;
+  return links_.FollowsLinks() || !links_to_files ? 0 : kCopyTheLinkItself;
 }
 
 Text Win32Services::CurrentDirectory() {
@@ -467,7 +474,7 @@ void Win32Services::FileCopy(const Text& source, const Text& destination) {
       continue;
     }
     if (CopyFileExW(Wide(source), Wide(temporary), KeepAliveDuringCopy, nullptr, nullptr,
-                    COPY_FILE_FAIL_IF_EXISTS)) {
+                    COPY_FILE_FAIL_IF_EXISTS | NotThroughALink())) {
       break;
     }
     const DWORD error = GetLastError();

@@ -43,10 +43,6 @@ HMODULE LoadSystemDll(const wchar_t* dll);
 // folder as well.
 void KeepDllsToTheSystemFolder();
 
-// The class of the window, never shown, that the elevation prompt belongs to while the program
-// waits for the player's answer: a second start finds the waiting program by it.
-inline constexpr wchar_t kPromptOwnerClass[] = L"Kestovar.Elevation";
-
 // A function of a system DLL, looked up at run time: the DLL is loaded only where it is needed,
 // and a Windows without the function gets nullptr.
 template <class Function>
@@ -84,6 +80,7 @@ class Win32Services : public Services {
 
  private:
   Text InstallationFolder();
+  DWORD NotThroughALink() const;  // the copy flag that keeps a copy off links, where it must
 
   Text folder_;
   LinkGuard links_;

@@ -78,9 +78,6 @@ void BringRunningForward() {
     SetForegroundWindow(window);
     return;
   }
-  // While the player has not yet answered the elevation prompt, the other instance has only the
-  // window the prompt belongs to: in the foreground again, it has Windows show the prompt.
-  if (const HWND owner = FindWindowW(kPromptOwnerClass, nullptr)) SetForegroundWindow(owner);
 }
 
 void WindowOpened(HWND window) { open_windows.push_back(window); }

@@ -113,6 +113,30 @@ DWORD WaitFor(HANDLE elevated) {
   return code;
 }
 
+// The folder as the file system resolves it with the player's rights, where Windows can tell
+// (Vista on, as elevation): a link of the player's own on its way is followed here, so that the
+// elevated instance, which follows none, is given a path through none. As given elsewhere.
+Text Resolved(const Text& folder) {
+  using FinalPath = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+  const auto final_path = LookUp<FinalPath>(L"kernel32.dll", "GetFinalPathNameByHandleW");
+  if (final_path == nullptr) return folder;
+  const HANDLE opened = CreateFileW(Wide(folder), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return folder;
+  std::wstring path(32768, L'\0');  // the longest path Windows knows
+  const DWORD written = final_path(opened, path.data(), static_cast<DWORD>(path.size()), 0);
+  CloseHandle(opened);
+  if (written == 0 || written >= path.size()) return folder;
+  path.resize(written);
+  // "\\?\C:\Games\X", written without its prefix, as the player writes it; a path of another
+  // kind, or on a letter the elevated instance would not have (Wine may answer with one), stays as
+  // given.
+  if (path.size() < 7 || path.compare(0, 4, L"\\\\?\\") != 0 || path[5] != L':') return folder;
+  path.erase(0, 4);
+  return OnALetterOfTheUsers(path) ? folder : FromWide(path.c_str());
+}
+
 // Starts the program again elevated in the folder and waits for it: its exit code, or nothing
 // when it was not started.
 std::optional<DWORD> RunElevated(const Text& folder) {
@@ -183,12 +207,17 @@ std::optional<DWORD> RunElevatedWhereNeeded(Services& services) {
   if (!NotElevated()) return std::nullopt;
   try {
     const Text folder = services.CurrentDirectory();
-    // The exe may well be on the game's disc: only a letter of the user's own keeps it away.
+    // The exe may well be on the game's disc: only a letter of the user's own keeps it away. A
+    // folder named after the exe with ".local" would have Windows take the DLLs its manifest
+    // names (common controls) from there: one beside the exe may be anyone's, and is not run
+    // with an administrator's rights.
     if (folder.empty() || !ElevationHelps(folder) || OnALetterOfTheUsers(Wide(folder)) ||
-        OnALetterOfTheUsers(ProgramPath()) || !RefusesWrites(folder)) {
+        OnALetterOfTheUsers(ProgramPath()) ||
+        GetFileAttributesW((ProgramPath() + L".local").c_str()) != INVALID_FILE_ATTRIBUTES ||
+        !RefusesWrites(folder)) {
       return std::nullopt;
     }
-    return RunElevated(folder);
+    return RunElevated(Resolved(folder));
   } catch (const Failure&) {
     return std::nullopt;  // the pass will find out for itself
   }

@@ -1,5 +1,7 @@
 #include "platform/win32/links.h"
 
+#include <winternl.h>
+
 #include "platform/win32/win32_services.h"
 
 namespace kestovar {
@@ -15,28 +17,68 @@ LinkGuard::LinkGuard(bool follows_links) : follows_links_(follows_links) {
   if (set != nullptr) set(kRedirectionTrustPolicy, &kEnforceRedirectionTrust, sizeof(DWORD));
 }
 
+namespace {
+
+// Where the first folder below the drive root begins in the path: after "C:\", also written
+// "\\?\C:\"; npos for a path of another kind.
+std::size_t BelowTheRoot(const std::wstring& path) {
+  const std::size_t drive = path.compare(0, 4, L"\\\\?\\") == 0 ? 4 : 0;
+  const bool lettered =
+      path.size() > drive + 2 && path[drive + 1] == L':' && path[drive + 2] == L'\\';
+  return lettered ? drive + 3 : std::wstring::npos;
+}
+
+// A file of the guard's own in the folder the handle holds, made there whatever the folder's name
+// leads to by now, shared with no one and gone once closed: while it is there, the folder is not
+// empty, and no one can make it a junction. Made through ntdll, the one call that makes a file
+// relative to a folder's handle (every Windows has it); nullptr where it cannot be made.
+HANDLE Keeper(HANDLE folder) {
+  using Create = LONG(NTAPI*)(HANDLE*, ACCESS_MASK, OBJECT_ATTRIBUTES*, IO_STATUS_BLOCK*,
+                              LARGE_INTEGER*, ULONG, ULONG, ULONG, ULONG, void*, ULONG);
+  static const auto create = reinterpret_cast<Create>(
+      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtCreateFile")));
+  wchar_t name[] = L"Brenmira.~ln";
+  UNICODE_STRING text{sizeof name - sizeof(wchar_t), sizeof name, name};
+  OBJECT_ATTRIBUTES object{sizeof object, folder, &text, OBJ_CASE_INSENSITIVE, nullptr, nullptr};
+  IO_STATUS_BLOCK status{};
+  HANDLE keeper = nullptr;
+  constexpr ULONG kOpenIf = 3;  // FILE_OPEN_IF
+  // FILE_DELETE_ON_CLOSE, FILE_NON_DIRECTORY_FILE, FILE_SYNCHRONOUS_IO_NONALERT and
+  // FILE_OPEN_REPARSE_POINT: gone once closed, a file, and not what a link of that name leads to.
+  constexpr ULONG kOptions = 0x1000 | 0x40 | 0x20 | 0x200000;
+  if (create == nullptr || create(&keeper, DELETE | SYNCHRONIZE, &object, &status, nullptr,
+                                  FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY, 0, kOpenIf,
+                                  kOptions, nullptr, 0) < 0) {
+    return nullptr;
+  }
+  return keeper;
+}
+
+}  // namespace
+
 bool LinkGuard::ThroughALink(const std::wstring& path) {
-  // The engine writes every path below the folder as the folder itself was answered.
+  // The engine writes every path in the folder as the folder itself was answered.
   if (follows_links_ || folder_.empty() || path.compare(0, folder_.size(), folder_) != 0) {
     return false;
   }
-  // Another folder whose name begins as this one's is not below it. (The engine joins names with a
-  // backslash of its own, also after a drive root's.)
-  std::size_t below = folder_.size();
-  if (folder_.back() != L'\\' && (below == path.size() || path[below] != L'\\')) return false;
-  below = path.find_first_not_of(L'\\', below);
-  if (below == std::wstring::npos) return false;  // the folder itself
-  for (std::size_t end = path.find(L'\\', below); end != std::wstring::npos;
+  // Another folder whose name begins as this one's is not in it.
+  if (folder_.back() != L'\\' && path.size() > folder_.size() && path[folder_.size()] != L'\\') {
+    return false;
+  }
+  std::size_t from = BelowTheRoot(path);
+  if (from == std::wstring::npos) from = folder_.size();  // a path of another kind: below it only
+  for (std::size_t end = path.find(L'\\', from); end != std::wstring::npos;
        end = path.find(L'\\', end + 1)) {
-    if (!HoldsNoLink(path.substr(0, end))) return true;
+    if (path[end - 1] == L'\\') continue;  // a backslash doubled (the engine joins with its own)
+    if (!HoldsNoLink(path.substr(0, end), end >= folder_.size())) return true;
   }
   // The name itself: the attributes of a link are its own, not those of what it leads to.
   return IsALink(GetFileAttributesW(path.c_str()));
 }
 
-bool LinkGuard::HoldsNoLink(const std::wstring& folder) {
-  for (const auto& [name, handle] : held_) {
-    if (name == folder) return !OpenedOnALink(handle);
+bool LinkGuard::HoldsNoLink(const std::wstring& folder, bool kept) {
+  for (const Held& held : held_) {
+    if (held.name == folder) return !OpenedOnALink(held.folder);
   }
   // Opened as itself, not as what it may lead to; with access to its listing, without which its
   // share mode would keep no one out.
@@ -48,18 +90,24 @@ bool LinkGuard::HoldsNoLink(const std::wstring& folder) {
     const DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
   }
-  // Asked of what was opened, and of the name, which no one can change while it is open (Wine
-  // tells a link by its name only).
-  if (OpenedOnALink(handle) || IsALink(GetFileAttributesW(folder.c_str()))) {
+  // Asked of what was opened, once nothing can make it a link any more, and of the name, which no
+  // one can change while it is open (Wine tells a link by its name only).
+  const HANDLE keeper = kept ? Keeper(handle) : nullptr;
+  if ((kept && keeper == nullptr) || OpenedOnALink(handle) ||
+      IsALink(GetFileAttributesW(folder.c_str()))) {
+    if (keeper != nullptr) CloseHandle(keeper);
     CloseHandle(handle);
     return false;
   }
-  held_.emplace_back(folder, handle);
+  held_.push_back({folder, handle, keeper});
   return true;
 }
 
 void LinkGuard::LetGo() {
-  for (const auto& [name, handle] : held_) CloseHandle(handle);
+  for (const Held& held : held_) {
+    if (held.keeper != nullptr) CloseHandle(held.keeper);
+    CloseHandle(held.folder);
+  }
   held_.clear();
 }
 

@@ -27,22 +27,28 @@ class LinkGuard {
   // The folder below which paths are checked: the installation folder.
   void Below(const std::wstring& folder) { folder_ = folder; }
 
-  // Whether the path, below the installation folder, is a link or leads through one. Each folder
+  // Whether the path, in the installation folder, is a link or leads through one, from the drive
+  // root down: a link above the folder leads its writes away as well as one below it. Each folder
   // on its way that is none stays open until LetGo, shared with every reader and writer but with
-  // no one who would rename or remove it, and is asked again each time: one emptied can still be
-  // made a junction in place. A folder that cannot be checked counts as a link; one that is not
-  // there leads nowhere.
+  // no one who would rename or remove it. A folder can still be made a junction in place while it
+  // is empty: the installation folder and those below it hold a file of the guard's own until then
+  // (hidden, gone when the pass or the program ends), and each folder is asked again before every
+  // use. A folder that cannot be checked counts as a link; one that is not there leads nowhere.
   bool ThroughALink(const std::wstring& path);
 
   // The folders checked are free to be renamed and removed again.
   void LetGo();
 
  private:
-  bool HoldsNoLink(const std::wstring& folder);
+  struct Held {
+    std::wstring name;
+    HANDLE folder, keeper;
+  };
+  bool HoldsNoLink(const std::wstring& folder, bool kept);
 
   bool follows_links_;
   std::wstring folder_;
-  std::vector<std::pair<std::wstring, HANDLE>> held_;
+  std::vector<Held> held_;
 };
 
 // Whether a file or folder's attributes are those of a link.

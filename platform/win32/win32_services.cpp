@@ -296,8 +296,9 @@ std::wstring Opened(const std::wstring& folder) {
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (opened == INVALID_HANDLE_VALUE) return std::wstring();
-  std::wstring path = Folder(
-      [&](wchar_t* buffer, DWORD size) { return final_path(opened, buffer, size, VOLUME_NAME_NT); });
+  std::wstring path = Folder([&](wchar_t* buffer, DWORD size) {
+    return final_path(opened, buffer, size, VOLUME_NAME_NT);
+  });
   CloseHandle(opened);
   while (!path.empty() && path.back() == L'\\') path.pop_back();
   return path;

@@ -671,6 +671,15 @@ TEST(InstallFolder, ThatRefusesWrites) {
   linked.ExpectEndedWell();
   ExpectEveryFileCopied(kFolder);
   EXPECT_EQ(Read(L"C:\\Máshol\\ASSAULT.TR2"), Read(Disc().drive / L"DATA\\ASSAULT.TR2"));
+  // Nor through a link above its folder: given the folder by a path through one, it takes no file
+  // there for installed, and lists them all.
+  OnHost(L"ln -s Játékok ../Át && : >above", L"above");
+  const Program above(system, Token::kElevated, exe, L"/elevated \"C:\\Át\\Őrült Űrhajó\"");
+  const MainWindow through = AwaitMain(above);
+  EXPECT_EQ(Text(through.list), Report(kCatalogue));
+  Close(through.window);
+  Close(FindWindowW(nullptr, kProgressTitle));
+  above.ExpectEndedWell();
 
   // Given a folder that is not there, it lists every file, and makes nothing anywhere.
   const Program nowhere(system, Token::kElevated, exe, L"/elevated \"C:\\Nincs ilyen\"");

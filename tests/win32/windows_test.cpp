@@ -611,14 +611,19 @@ TEST(InstallFolder, ThatRefusesWrites) {
   // Wine's drive S: leads to the folder; the subst of it, to Windows, only once so defined.
   OnHost(L"ln -s '../drive_c/Játékok/Őrült Űrhajó' ../../dosdevices/s: && : >subst", L"subst");
   ASSERT_TRUE(DefineDosDeviceW(0, L"S:", kFolder.c_str()));
-  // Started from the game's disc, as a setup program may start it, it asks all the same.
+  // Started from the game's disc, as a setup program may start it, it asks all the same; beside a
+  // folder that would redirect its DLLs (Brenmira.exe.local), it asks nothing.
   const fs::path exe = Beside(L"Brenmira.exe"), on_disc = Disc().drive / L"Brenmira.exe";
   fs::copy_file(exe, on_disc);
+  const fs::path redirected = L"C:\\Letöltések\\Brenmira.exe";
+  fs::create_directories(redirected.wstring() + L".local");
+  fs::copy_file(exe, redirected);
   const std::tuple<fs::path, Token, fs::path, bool> starts[] = {
       {kFolder, Token::kElevated, exe, false},
       {L"S:\\", Token::kLimited, exe, false},
       {kFolder, Token::kLimited, exe, true},
-      {kFolder, Token::kLimited, on_disc, true}};
+      {kFolder, Token::kLimited, on_disc, true},
+      {kFolder, Token::kLimited, redirected, false}};
   for (const auto& [folder, token, started, elevates] : starts) {
     const Program program(folder, token, started);
     const MainWindow main = AwaitMain(program);

@@ -18,6 +18,27 @@
 # the same commit and certificate give the same bytes; a time stamp changes only the signature.
 # Relative paths in the KESTOVAR_SIGN_* variables are taken from the folder it is run in.
 set -euo pipefail
+# `unset` leaves a variable in /proc/PID/environ, the environment a process started with, which
+# every process of the same user can read, the build's too. So the script starts again without
+# the KESTOVAR_SIGN_* variables, and their values come on descriptor 3, into plain shell
+# variables, before anything else runs; the folder stays the caller's.
+if [ -n "$(compgen -e KESTOVAR_SIGN_)" ]; then
+  handed="" without=()
+  for name in $(compgen -e KESTOVAR_SIGN_); do
+    [[ ${!name} != *$'\n'* ]] || { echo "error: $name holds a line break" >&2; exit 1; }
+    handed+="$name=${!name}"$'\n'
+    without+=(-u "$name")
+  done
+  exec env "${without[@]}" KESTOVAR_RELEASE_HANDED=3 "$BASH" "$0" "$@" 3<<<"$handed"
+fi
+if [ -n "${KESTOVAR_RELEASE_HANDED:-}" ]; then
+  unset KESTOVAR_RELEASE_HANDED
+  while IFS= read -r line <&3; do
+    [[ $line =~ ^(KESTOVAR_SIGN_[A-Za-z0-9_]*)=(.*)$ ]] || continue
+    printf -v "${BASH_REMATCH[1]}" '%s' "${BASH_REMATCH[2]}"
+  done
+  exec 3<&-
+fi
 caller=$PWD
 cd "$(dirname "$0")/.."
 source tools/need.sh

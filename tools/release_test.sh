@@ -62,12 +62,16 @@ printf "\\$(printf %o $((byte ^ 1)))" |
 ! osslsigncode verify -CAfile "$keys/ca.pem" -in "$keys/changed.exe" >/dev/null ||
   fail "with one byte changed, the signature still verifies"
 
+# A failed release leaves the last one and a file of the user's as they were; a new one, the file.
+printf 'mine\n' >"$out/NOTES.txt"
 ! KESTOVAR_SIGN_PKCS12=$keys/website.p12 tools/release.sh 2>"$keys/refused.log" ||
   fail "signed with a certificate not made for code signing"
 grep -A1 "cannot sign code" "$keys/refused.log" || fail "refused, but not for its extended key usage"
-[ ! -e "$out" ] || fail "a refused signature left $out behind"
+cmp "$out/Brenmira.exe" "$keys/signed.exe" && [ -e "$out/NOTES.txt" ] || fail "refused, it changed $out"
 
 env -u KESTOVAR_SIGN_PKCS12 tools/release.sh
+[ -e "$out/NOTES.txt" ] || fail "the release removed a file it did not make"
+rm "$out/NOTES.txt"
 osslsigncode remove-signature -in "$keys/signed.exe" -out "$keys/unsigned.exe" >/dev/null
 cmp "$keys/unsigned.exe" "$out/Brenmira.exe" || fail "the signed exe differs beyond its signature"
 

@@ -6,7 +6,9 @@
 # stripped, without the Windows tests (no GoogleTest needed). Into build/release/ go Brenmira.exe,
 # Kestovar-VERSION.zip holding it and a SHA256SUMS of it, and beside them the SHA256SUMS to
 # publish with the zip, naming both (`sha256sum -c SHA256SUMS` checks it); VERSION is the
-# project's version as the version resource shows it.
+# project's version as the version resource shows it. They are made in the temporary folder and
+# moved into build/release/ only when all went well, replacing there only the files a release
+# writes: a failed release leaves it as it was, and no other file there is touched.
 # The same commit gives the same bytes in any folder, at any time: the exe carries no link time
 # stamp and no folder name (see CMakeLists.txt), and the zip's two files carry the commit's
 # time, in a fixed order and mode, with no extra attributes.
@@ -18,6 +20,27 @@
 # the same commit and certificate give the same bytes; a time stamp changes only the signature.
 # Relative paths in the KESTOVAR_SIGN_* variables are taken from the folder it is run in.
 set -euo pipefail
+# `unset` leaves a variable in /proc/PID/environ, the environment a process started with, which
+# every process of the same user can read, the build's too. So the script starts again without
+# the KESTOVAR_SIGN_* variables, and their values come on descriptor 3, into plain shell
+# variables, before anything else runs; the folder stays the caller's.
+if [ -n "$(compgen -e KESTOVAR_SIGN_)" ]; then
+  handed="" without=()
+  for name in $(compgen -e KESTOVAR_SIGN_); do
+    [[ ${!name} != *$'\n'* ]] || { echo "error: $name holds a line break" >&2; exit 1; }
+    handed+="$name=${!name}"$'\n'
+    without+=(-u "$name")
+  done
+  exec env "${without[@]}" KESTOVAR_RELEASE_HANDED=3 "$BASH" "$0" "$@" 3<<<"$handed"
+fi
+if [ -n "${KESTOVAR_RELEASE_HANDED:-}" ]; then
+  unset KESTOVAR_RELEASE_HANDED
+  while IFS= read -r line <&3; do
+    [[ $line =~ ^(KESTOVAR_SIGN_[A-Za-z0-9_]*)=(.*)$ ]] || continue
+    printf -v "${BASH_REMATCH[1]}" '%s' "${BASH_REMATCH[2]}"
+  done
+  exec 3<&-
+fi
 caller=$PWD
 cd "$(dirname "$0")/.."
 source tools/need.sh
@@ -36,9 +59,10 @@ fi
 out=build/release
 work=$(mktemp -d /tmp/kestovar-release.XXXXXX)
 tree=$work/tree
-# A release that failed half-way leaves nothing behind that could pass for one.
-trap 'code=$?; rm -rf "$work"; [ "$code" -eq 0 ] || rm -rf "$out"' EXIT
-mkdir "$tree"
+# On exit only what this script made goes; $out changes only once the release is whole.
+trap 'rm -rf "$work"' EXIT
+stage=$work/release
+mkdir "$tree" "$stage"
 git archive --format=tar "$commit" | tar -x -C "$tree"
 
 echo "Building Brenmira.exe from $(git log -1 --format='%h (%ci)' "$commit")"
@@ -63,15 +87,25 @@ if sign_wanted; then
 fi
 
 zipname="Kestovar-$version.zip"
-rm -rf "$out" && mkdir -p "$out"
-install -m 0755 "$exe" "$out/Brenmira.exe"
-(cd "$out" && sha256sum Brenmira.exe >SHA256SUMS && chmod 0644 SHA256SUMS)
-touch -d "@$epoch" "$out/Brenmira.exe" "$out/SHA256SUMS"
-(cd "$out" && zip -q -X -D "$zipname" Brenmira.exe SHA256SUMS && touch -d "@$epoch" "$zipname")
+install -m 0755 "$exe" "$stage/Brenmira.exe"
+(cd "$stage" && sha256sum Brenmira.exe >SHA256SUMS && chmod 0644 SHA256SUMS)
+touch -d "@$epoch" "$stage/Brenmira.exe" "$stage/SHA256SUMS"
+(cd "$stage" && zip -q -X -D "$zipname" Brenmira.exe SHA256SUMS && touch -d "@$epoch" "$zipname")
 # The copy beside the zip names the zip too: published with it, it shows a changed zip, whose
 # own SHA256SUMS would have been changed with it.
-(cd "$out" && sha256sum "$zipname" >>SHA256SUMS && touch -d "@$epoch" SHA256SUMS)
-(cd "$out" && sha256sum -c --quiet SHA256SUMS)
+(cd "$stage" && sha256sum "$zipname" >>SHA256SUMS && touch -d "@$epoch" SHA256SUMS)
+(cd "$stage" && sha256sum -c --quiet SHA256SUMS)
+
+# Into $out, replacing only what a release writes there: the exe, SHA256SUMS and a zip of any
+# version (an older one is not named by the new SHA256SUMS). Any other file there stays.
+mkdir -p "$out"
+for old in "$out"/Kestovar-*.zip; do
+  if [[ ${old##*/} =~ ^Kestovar-[0-9][0-9.]*\.zip$ ]] && [ -f "$old" ]; then
+    rm -f "$old"
+  fi
+done
+rm -f "$out/Brenmira.exe" "$out/SHA256SUMS"
+mv "$stage/Brenmira.exe" "$stage/SHA256SUMS" "$stage/$zipname" "$out/"
 
 # What a user's Windows sees: the PE header's time stamp (offset 8 after the "PE" signature,
 # whose place is at 0x3c) and the DLLs it imports, all of them Windows' own.

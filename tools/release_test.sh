@@ -27,10 +27,18 @@ issue website serverAuth
 export KESTOVAR_SIGN_PKCS12=$keys/maker.p12 KESTOVAR_SIGN_CA=$keys/ca.pem
 export KESTOVAR_SIGN_PASSWORD_FILE=$keys/password
 
-# The build sees no signing variable: a cmake that finds one in its environment fails it.
+# The build sees no signing variable: a cmake that finds one in the environment it or any of its
+# ancestors started with (/proc/PID/environ, which `unset` does not change) fails it.
 mkdir "$keys/bin"
-printf '#!/bin/sh\n! env | grep ^KESTOVAR_SIGN_ || exit 1\nexec %s "$@"\n' "$(command -v cmake)" \
-  >"$keys/bin/cmake"
+cat >"$keys/bin/cmake" <<'EOF'
+#!/bin/sh
+p=$$
+while [ "$p" -gt 1 ]; do
+  ! tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -o '^KESTOVAR_SIGN_[A-Z0-9_]*' || exit 1
+  p=$(awk '/^PPid:/ {print $2}' "/proc/$p/status")
+done
+EOF
+printf 'exec %s "$@"\n' "$(command -v cmake)" >>"$keys/bin/cmake"
 chmod +x "$keys/bin/cmake"
 PATH=$keys/bin:$PATH tools/release.sh 2>&1 | tee "$keys/release.log"
 cp "$out/Brenmira.exe" "$keys/signed.exe"
@@ -54,12 +62,16 @@ printf "\\$(printf %o $((byte ^ 1)))" |
 ! osslsigncode verify -CAfile "$keys/ca.pem" -in "$keys/changed.exe" >/dev/null ||
   fail "with one byte changed, the signature still verifies"
 
+# A failed release leaves the last one and a file of the user's as they were; a new one, the file.
+printf 'mine\n' >"$out/NOTES.txt"
 ! KESTOVAR_SIGN_PKCS12=$keys/website.p12 tools/release.sh 2>"$keys/refused.log" ||
   fail "signed with a certificate not made for code signing"
 grep -A1 "cannot sign code" "$keys/refused.log" || fail "refused, but not for its extended key usage"
-[ ! -e "$out" ] || fail "a refused signature left $out behind"
+cmp "$out/Brenmira.exe" "$keys/signed.exe" && [ -e "$out/NOTES.txt" ] || fail "refused, it changed $out"
 
 env -u KESTOVAR_SIGN_PKCS12 tools/release.sh
+[ -e "$out/NOTES.txt" ] || fail "the release removed a file it did not make"
+rm "$out/NOTES.txt"
 osslsigncode remove-signature -in "$keys/signed.exe" -out "$keys/unsigned.exe" >/dev/null
 cmp "$keys/unsigned.exe" "$out/Brenmira.exe" || fail "the signed exe differs beyond its signature"
 

@@ -41,7 +41,7 @@ sign_take_environment() {
   SIGN_CA=$(sign_path "$folder" "${KESTOVAR_SIGN_CA:-}")
   SIGN_PASSWORD=${KESTOVAR_SIGN_PASSWORD-}
   SIGN_PASSWORD_SET=${KESTOVAR_SIGN_PASSWORD+set}
-  for name in $(compgen -e KESTOVAR_SIGN_ || true); do
+  for name in $(compgen -v KESTOVAR_SIGN_ || true); do
     unset "$name"
   done
   for path in "$SIGN_PKCS12" "$SIGN_GIVEN_PASSWORD_FILE" "$SIGN_CA"; do

@@ -43,6 +43,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
   if (!start.elevated) {
     if (const auto code = kestovar::RunElevatedWhereNeeded(services))
       return static_cast<int>(*code);
+  } else if (kestovar::DllsRedirectedBesideTheExe()) {
+    return kNoWindow;  // made while the player was asked: common controls would come from it
   }
 
   // Windows takes a window whose thread has not looked at its queue for 5 seconds for hung, and

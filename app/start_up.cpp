@@ -202,18 +202,18 @@ bool AnotherInstanceRuns(const Start& start) {
   return (running == ERROR_ALREADY_EXISTS || running == ERROR_ACCESS_DENIED) && !start.elevated;
 }
 
+bool DllsRedirectedBesideTheExe() {
+  return GetFileAttributesW((ProgramPath() + L".local").c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 std::optional<DWORD> RunElevatedWhereNeeded(Services& services) {
   // Asked in this order, XP and an elevated program make no probe file.
   if (!NotElevated()) return std::nullopt;
   try {
     const Text folder = services.CurrentDirectory();
-    // The exe may well be on the game's disc: only a letter of the user's own keeps it away. A
-    // folder named after the exe with ".local" would have Windows take the DLLs its manifest
-    // names (common controls) from there: one beside the exe may be anyone's, and is not run
-    // with an administrator's rights.
+    // The exe may well be on the game's disc: only a letter of the user's own keeps it away.
     if (folder.empty() || !ElevationHelps(folder) || OnALetterOfTheUsers(Wide(folder)) ||
-        OnALetterOfTheUsers(ProgramPath()) ||
-        GetFileAttributesW((ProgramPath() + L".local").c_str()) != INVALID_FILE_ATTRIBUTES ||
+        OnALetterOfTheUsers(ProgramPath()) || DllsRedirectedBesideTheExe() ||
         !RefusesWrites(folder)) {
       return std::nullopt;
     }

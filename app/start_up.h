@@ -33,4 +33,9 @@ bool AnotherInstanceRuns(const Start& start);
 // Nothing where there is no need, where elevation cannot help, or where it is declined.
 std::optional<DWORD> RunElevatedWhereNeeded(Services& services);
 
+// Whether a folder named after the exe with ".local" is beside it: Windows would take the DLLs the
+// manifest names (common controls) from there. One beside the exe may be anyone's, and is not run
+// with an administrator's rights.
+bool DllsRedirectedBesideTheExe();
+
 }  // namespace kestovar

@@ -39,7 +39,11 @@ HANDLE Keeper(HANDLE folder) {
       reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtCreateFile")));
   wchar_t name[] = L"Brenmira.~ln";
   UNICODE_STRING text{sizeof name - sizeof(wchar_t), sizeof name, name};
-  OBJECT_ATTRIBUTES object{sizeof object, folder, &text, OBJ_CASE_INSENSITIVE, nullptr, nullptr};
+  OBJECT_ATTRIBUTES object{};  // by name: the x86-64 headers spell its padding out as members
+  object.Length = sizeof object;
+  object.RootDirectory = folder;
+  object.ObjectName = &text;
+  object.Attributes = OBJ_CASE_INSENSITIVE;
   IO_STATUS_BLOCK status{};
   HANDLE keeper = nullptr;
   constexpr ULONG kOpenIf = 3;  // FILE_OPEN_IF
@@ -90,11 +94,12 @@ bool LinkGuard::HoldsNoLink(const std::wstring& folder, bool kept) {
     const DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
   }
-  // Asked of what was opened, once nothing can make it a link any more, and of the name, which no
-  // one can change while it is open (Wine tells a link by its name only).
-  const HANDLE keeper = kept ? Keeper(handle) : nullptr;
-  if ((kept && keeper == nullptr) || OpenedOnALink(handle) ||
-      IsALink(GetFileAttributesW(folder.c_str()))) {
+  // Asked of what was opened and of the name, which no one can change while it is open (Wine
+  // tells a link by its name only): before the keeper is made, which would be made where a link
+  // leads, and of what was opened once more after, when nothing can make it a link any more.
+  const bool link = OpenedOnALink(handle) || IsALink(GetFileAttributesW(folder.c_str()));
+  const HANDLE keeper = kept && !link ? Keeper(handle) : nullptr;
+  if (link || (kept && keeper == nullptr) || OpenedOnALink(handle)) {
     if (keeper != nullptr) CloseHandle(keeper);
     CloseHandle(handle);
     return false;

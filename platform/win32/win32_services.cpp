@@ -499,8 +499,12 @@ void Win32Services::FileCopy(const Text& source, const Text& destination) {
   const bool read_only =
       replaced != INVALID_FILE_ATTRIBUTES &&
       (replaced & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == FILE_ATTRIBUTE_READONLY;
+  // (Elevated, the name is asked again before each change: between tries another user could have
+  // made it a link.)
+  const auto unlinked = [&] { return !links_.ThroughALink(Wide(destination)); };
   const Outcome renamed = !written ? Outcome::kInVain : WhileHeld(patience_, [&] {
-    return (!read_only || SetFileAttributesW(Wide(destination), Writable(replaced))) &&
+    return (!read_only ||
+            (unlinked() && SetFileAttributesW(Wide(destination), Writable(replaced)))) &&
            MoveFileExW(Wide(temporary), Wide(destination), MOVEFILE_REPLACE_EXISTING);
   });
   // Only a file let go while its rename waited shows that the holders let go: then the next
@@ -509,7 +513,7 @@ void Win32Services::FileCopy(const Text& source, const Text& destination) {
   if (renamed == Outcome::kLetGo) patience_ = kFullPatience;
   if (renamed == Outcome::kInVain) {
     const DWORD error = GetLastError();
-    if (read_only) SetFileAttributesW(Wide(destination), replaced);
+    if (read_only && unlinked()) SetFileAttributesW(Wide(destination), replaced);
     Discard(temporary, patience_);
     Fail(error);
   }

@@ -664,17 +664,19 @@ TEST(InstallFolder, ThatRefusesWrites) {
   fs::remove_all(kFolder / L"DATA");
   fs::create_directories(L"C:\\Máshol");
   std::ofstream(L"C:\\Máshol\\ASSAULT.TR2") << "not the game's";
+  std::ofstream(L"C:\\Máshol\\Brenmira.~ln") << "theirs";  // the name of a file the program keeps
   OnHost(L"ln -s ../../Máshol '../Játékok/Őrült Űrhajó/DATA' && : >linked", L"linked");
   const Program linked(system, Token::kElevated, exe, L"/elevated \"" + kFolder.wstring() + L"\"");
   const MainWindow main = AwaitMain(linked);
   EXPECT_EQ(Text(main.list), Report(kData));
   Files expected = Disc().Copies(kVideos);
   expected[L"DATA\\ASSAULT.TR2"] = {"not the game's"};
+  expected[L"DATA\\Brenmira.~ln"] = {"theirs"};
   EXPECT_EQ(Installed(kFolder), expected);
   Close(main.window);
   Close(FindWindowW(nullptr, kProgressTitle));
   linked.ExpectEndedWell();
-  ExpectEveryFileCopied(kFolder);
+  ExpectEveryFileCopied(kFolder, {{L"DATA\\Brenmira.~ln", {"theirs"}}});
   EXPECT_EQ(Read(L"C:\\Máshol\\ASSAULT.TR2"), Read(Disc().drive / L"DATA\\ASSAULT.TR2"));
   // Nor through a link above its folder: given the folder by a path through one, it takes no file
   // there for installed, and lists them all.

@@ -174,7 +174,8 @@ std::optional<DWORD> RunElevated(const Text& folder) {
   const bool started = execute != nullptr && execute(&start);  // returns once it has started
   if (com) release();
   std::optional<DWORD> code;
-  if (started) code = start.hProcess == nullptr ? 0 : WaitFor(start.hProcess);  // 0: no handle
+  // Started with no handle to wait on, it counts as ended well.
+  if (started) code = start.hProcess == nullptr ? 0 : WaitFor(start.hProcess);
   if (start.hwnd != nullptr) DestroyWindow(start.hwnd);
   return code;
 }

@@ -117,18 +117,7 @@ DWORD WaitFor(HANDLE elevated) {
 // (Vista on, as elevation): a link of the player's own on its way is followed here, so that the
 // elevated instance, which follows none, is given a path through none. As given elsewhere.
 Text Resolved(const Text& folder) {
-  using FinalPath = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
-  const auto final_path = LookUp<FinalPath>(L"kernel32.dll", "GetFinalPathNameByHandleW");
-  if (final_path == nullptr) return folder;
-  const HANDLE opened = CreateFileW(Wide(folder), FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (opened == INVALID_HANDLE_VALUE) return folder;
-  std::wstring path(32768, L'\0');  // the longest path Windows knows
-  const DWORD written = final_path(opened, path.data(), static_cast<DWORD>(path.size()), 0);
-  CloseHandle(opened);
-  if (written == 0 || written >= path.size()) return folder;
-  path.resize(written);
+  std::wstring path = FinalPath(Wide(folder), FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
   // "\\?\C:\Games\X", written without its prefix, as the player writes it; a path of another
   // kind, or on a letter the elevated instance would not have (Wine may answer with one), stays as
   // given.

@@ -1,8 +1,9 @@
-// Links below the installation folder, for an instance started by the program's own elevation.
-// It then holds an administrator's rights in a folder the player could not write, where other
-// users may have made folders (every user may make one in a drive root): a junction, symbolic
-// link or mount point there could lead its writes anywhere. It follows none of them. Started by
-// the player, the program follows the player's own links, as every program the player runs does.
+// Links on the way to the installation folder and in it, for an instance started by the program's
+// own elevation. It then holds an administrator's rights in a folder the player could not write,
+// where other users may have made folders (every user may make one in a drive root): a junction,
+// symbolic link or mount point there could lead its writes anywhere. It follows none of them.
+// Started by the player, the program follows the player's own links, as every program the player
+// runs does.
 #pragma once
 
 #include <windows.h>
@@ -24,7 +25,7 @@ class LinkGuard {
 
   bool FollowsLinks() const { return follows_links_; }
 
-  // The folder below which paths are checked: the installation folder.
+  // The installation folder: paths in it are checked, others not.
   void Below(const std::wstring& folder) { folder_ = folder; }
 
   // Whether the path, in the installation folder, is a link or leads through one, from the drive

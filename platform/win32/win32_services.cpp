@@ -289,17 +289,7 @@ Function InKernel32(const char* name) {
 // point of the volume shares: through links, an alias such as Sysnative and a drive letter of its
 // own (subst). Empty where Windows cannot tell (before Vista) or the folder cannot be opened.
 std::wstring Opened(const std::wstring& folder) {
-  using FinalPath = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
-  static const auto final_path = InKernel32<FinalPath>("GetFinalPathNameByHandleW");
-  if (final_path == nullptr) return std::wstring();
-  const HANDLE opened = CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (opened == INVALID_HANDLE_VALUE) return std::wstring();
-  std::wstring path = Folder([&](wchar_t* buffer, DWORD size) {
-    return final_path(opened, buffer, size, VOLUME_NAME_NT);
-  });
-  CloseHandle(opened);
+  std::wstring path = FinalPath(folder, VOLUME_NAME_NT);
   while (!path.empty() && path.back() == L'\\') path.pop_back();
   return path;
 }
@@ -363,6 +353,20 @@ std::wstring ProgramPath() {
     }
     path.resize(path.size() * 2);  // cut short (XP does not say so otherwise)
   }
+  return path;
+}
+
+std::wstring FinalPath(const std::wstring& folder, DWORD form) {
+  using Final = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+  static const auto final_path = InKernel32<Final>("GetFinalPathNameByHandleW");
+  if (final_path == nullptr) return std::wstring();
+  const HANDLE opened = CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return std::wstring();
+  std::wstring path =
+      Folder([&](wchar_t* buffer, DWORD size) { return final_path(opened, buffer, size, form); });
+  CloseHandle(opened);
   return path;
 }
 

@@ -34,6 +34,11 @@ DWORD CALLBACK KeepAliveDuringCopy(LARGE_INTEGER total, LARGE_INTEGER copied,
                                    DWORD stream, DWORD reason, HANDLE source, HANDLE destination,
                                    LPVOID context);
 
+// The path of a folder as the file system resolves it, through every link on its way, in the
+// form GetFinalPathNameByHandleW is asked for; empty where Windows cannot tell (before Vista) or
+// the folder cannot be opened.
+std::wstring FinalPath(const std::wstring& folder, DWORD form);
+
 // A DLL of the system's by its name, never one of that name beside the program or in the current
 // folder: from the system folder, after the redirection of the program's manifest (which makes
 // comctl32.dll common controls 6). nullptr where it cannot be loaded.

@@ -1,7 +1,6 @@
 #include "platform/win32/links.h"
 
-#include <winternl.h>
-
+#include "platform/win32/nt_files.h"
 #include "platform/win32/win32_services.h"
 
 namespace kestovar {
@@ -30,32 +29,11 @@ std::size_t BelowTheRoot(const std::wstring& path) {
 
 // A file of the guard's own in the folder the handle holds, made there whatever the folder's name
 // leads to by now, shared with no one and gone once closed: while it is there, the folder is not
-// empty, and no one can make it a junction. Made through ntdll, the one call that makes a file
-// relative to a folder's handle (every Windows has it); nullptr where it cannot be made.
-HANDLE Keeper(HANDLE folder) {
-  using Create = LONG(NTAPI*)(HANDLE*, ACCESS_MASK, OBJECT_ATTRIBUTES*, IO_STATUS_BLOCK*,
-                              LARGE_INTEGER*, ULONG, ULONG, ULONG, ULONG, void*, ULONG);
-  static const auto create = reinterpret_cast<Create>(
-      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtCreateFile")));
-  wchar_t name[] = L"Brenmira.~ln";
-  UNICODE_STRING text{sizeof name - sizeof(wchar_t), sizeof name, name};
-  OBJECT_ATTRIBUTES object{};  // by name: the x86-64 headers spell its padding out as members
-  object.Length = sizeof object;
-  object.RootDirectory = folder;
-  object.ObjectName = &text;
-  object.Attributes = OBJ_CASE_INSENSITIVE;
-  IO_STATUS_BLOCK status{};
-  HANDLE keeper = nullptr;
-  constexpr ULONG kOpenIf = 3;  // FILE_OPEN_IF
-  // FILE_DELETE_ON_CLOSE, FILE_NON_DIRECTORY_FILE, FILE_SYNCHRONOUS_IO_NONALERT and
-  // FILE_OPEN_REPARSE_POINT: gone once closed, a file, and not what a link of that name leads to.
-  constexpr ULONG kOptions = 0x1000 | 0x40 | 0x20 | 0x200000;
-  if (create == nullptr || create(&keeper, DELETE | SYNCHRONIZE, &object, &status, nullptr,
-                                  FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY, 0, kOpenIf,
-                                  kOptions, nullptr, 0) < 0) {
-    return nullptr;
-  }
-  return keeper;
+// empty, and no one can make it a junction. Empty where it cannot be made.
+Handle Keeper(HANDLE folder) {
+  return CreateInFolder(folder, L"Brenmira.~ln", DELETE,
+                        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY, 0, kFileOpenIf,
+                        kDeleteOnClose | kNonDirectoryFile | kOpenReparsePoint);
 }
 
 }  // namespace
@@ -82,38 +60,55 @@ bool LinkGuard::ThroughALink(const std::wstring& path) {
 
 bool LinkGuard::HoldsNoLink(const std::wstring& folder, bool kept) {
   for (const Held& held : held_) {
-    if (held.name == folder) return !OpenedOnALink(held.folder);
+    if (held.name == folder) return !OpenedOnALink(held.folder.get());
   }
-  // Opened as itself, not as what it may lead to; with access to its listing, without which its
-  // share mode would keep no one out.
-  const HANDLE handle =
-      CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
+  // Opened as itself, not as what it may lead to.
+  Handle handle(CreateFileW(folder.c_str(), kHeldAccess, kHeldSharing, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!handle) {
     const DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
   }
   // Asked of what was opened and of the name, which no one can change while it is open (Wine
   // tells a link by its name only): before the keeper is made, which would be made where a link
-  // leads, and of what was opened once more after, when nothing can make it a link any more.
-  const bool link = OpenedOnALink(handle) || IsALink(GetFileAttributesW(folder.c_str()));
-  const HANDLE keeper = kept && !link ? Keeper(handle) : nullptr;
-  if (link || (kept && keeper == nullptr) || OpenedOnALink(handle)) {
-    if (keeper != nullptr) CloseHandle(keeper);
-    CloseHandle(handle);
-    return false;
-  }
-  held_.push_back({folder, handle, keeper});
+  // leads.
+  if (OpenedOnALink(handle.get()) || IsALink(GetFileAttributesW(folder.c_str()))) return false;
+  return Hold(folder, std::move(handle), kept);
+}
+
+bool LinkGuard::Hold(const std::wstring& folder, Handle handle, bool kept) {
+  Handle keeper = kept ? Keeper(handle.get()) : Handle();
+  // Asked of what was opened once more, when nothing can make it a link any more.
+  if ((kept && !keeper) || OpenedOnALink(handle.get())) return false;
+  held_.push_back({folder, std::move(handle), std::move(keeper)});
   return true;
 }
 
-void LinkGuard::LetGo() {
+DWORD LinkGuard::MakeFolder(const std::wstring& path) {
+  const std::size_t separator = path.find_last_of(L'\\');
+  if (separator == std::wstring::npos) return ERROR_BAD_PATHNAME;
+  const std::wstring outer = path.substr(0, separator);
+  HANDLE in = nullptr;
   for (const Held& held : held_) {
-    if (held.keeper != nullptr) CloseHandle(held.keeper);
-    CloseHandle(held.folder);
+    if (held.name == outer) in = held.folder.get();
   }
-  held_.clear();
+  // A drive root is never held: no one can make it a link.
+  Handle root;
+  if (in == nullptr && BelowTheRoot(path) == separator + 1) {
+    root = Handle(CreateFileW((outer + L'\\').c_str(), kHeldAccess, kHeldSharing | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    in = root.get();
+  }
+  if (in == nullptr) return ERROR_PATH_NOT_FOUND;  // the folder it would be in is not there
+  // Made in the folder by its handle: a name taken since it was checked, by a link too, fails as
+  // taken.
+  Handle made = CreateInFolder(in, path.substr(separator + 1), kHeldAccess, FILE_ATTRIBUTE_NORMAL,
+                               kHeldSharing, kFileCreate, kDirectoryFile | kOpenReparsePoint);
+  if (!made) return GetLastError();
+  return Hold(path, std::move(made), path.size() >= folder_.size()) ? ERROR_SUCCESS
+                                                                    : ERROR_ACCESS_DENIED;
 }
+
+void LinkGuard::LetGo() { held_.clear(); }
 
 }  // namespace kestovar

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/handle.h"
+
 namespace kestovar {
 
 class LinkGuard {
@@ -19,7 +21,6 @@ class LinkGuard {
   // (RedirectionGuard, on recent Windows 10 and 11): then the process follows no junction that a
   // user who is not an administrator made, anywhere.
   explicit LinkGuard(bool follows_links);
-  ~LinkGuard() { LetGo(); }
   LinkGuard(const LinkGuard&) = delete;
   LinkGuard& operator=(const LinkGuard&) = delete;
 
@@ -37,15 +38,25 @@ class LinkGuard {
   // use. A folder that cannot be checked counts as a link; one that is not there leads nowhere.
   bool ThroughALink(const std::wstring& path);
 
+  // Makes the folder, whose path was found through no link, in the folder it is in as that one is
+  // held, and holds it too: a name taken in between, by a link as well, fails as taken. The error,
+  // or ERROR_SUCCESS.
+  DWORD MakeFolder(const std::wstring& path);
+
   // The folders checked are free to be renamed and removed again.
   void LetGo();
 
  private:
+  // A folder is held with access to its listing, without which its share mode would keep no one
+  // out, shared with every reader and writer but with no one who would rename or remove it.
+  static constexpr DWORD kHeldAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES;
+  static constexpr DWORD kHeldSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
   struct Held {
     std::wstring name;
-    HANDLE folder, keeper;
+    Handle folder, keeper;
   };
   bool HoldsNoLink(const std::wstring& folder, bool kept);
+  bool Hold(const std::wstring& folder, Handle handle, bool kept);
 
   bool follows_links_;
   std::wstring folder_;

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "platform/resumption.h"
+#include "platform/win32/handle.h"
+#include "platform/win32/nt_files.h"
 
 namespace kestovar {
 namespace {
@@ -177,15 +179,82 @@ Outcome WhileHeld(DWORD& patience, Attempt&& attempt) {
   }
 }
 
+// Whether the two names are the same, as Windows compares names.
+bool SameName(const std::wstring& one, const std::wstring& other) {
+  return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, one.c_str(), -1, other.c_str(), -1) ==
+         CSTR_EQUAL;
+}
+
+// The error of a file that is not ours to change: a link, a folder, a second name of a file, or
+// one that its path does not lead to. (Not one of those taken for a file held: no wait helps.)
+constexpr DWORD kNotOurs = ERROR_CANT_ACCESS_FILE;
+
+// Whether the open file is the one its path names: on the volume of the folder the path names, at
+// that folder's path there, by the file's name. A link on the way that took the open elsewhere,
+// also one of the object manager's, which no attribute shows, makes them differ.
+bool FoundAt(HANDLE file, const BY_HANDLE_FILE_INFORMATION& found, const Text& path) {
+  const std::size_t separator = path.find_last_of(u'\\');
+  if (separator == Text::npos) return false;
+  const Handle folder(CreateFileW(Wide(path.substr(0, separator + 1)), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION outer;
+  if (!folder || !GetFileInformationByHandle(folder.get(), &outer) ||
+      outer.dwVolumeSerialNumber != found.dwVolumeSerialNumber) {
+    return false;
+  }
+  std::wstring expected = PathOnVolume(folder.get());
+  if (!expected.empty() && expected.back() == L'\\') expected.pop_back();  // the volume's root
+  const Text name = path.substr(separator + 1);
+  expected += L'\\';
+  expected += Wide(name);
+  const std::wstring opened = PathOnVolume(file);
+  return !opened.empty() && SameName(opened, expected);
+}
+
+// The file at the path, opened as itself (a link of that name is not followed) with the access
+// asked for, and checked before anything is changed through the handle: an ordinary file with one
+// name (a second name's attributes would change with it), found where its path says. An empty
+// handle otherwise, with the last error of the open, or kNotOurs.
+Handle OpenChecked(const Text& path, DWORD access, DWORD sharing,
+                   BY_HANDLE_FILE_INFORMATION* information = nullptr) {
+  Handle file(CreateFileW(Wide(path), access | FILE_READ_ATTRIBUTES, sharing, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file) return file;
+  BY_HANDLE_FILE_INFORMATION found;
+  const bool ours =
+      GetFileInformationByHandle(file.get(), &found) && found.nNumberOfLinks == 1 &&
+      !(found.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) &&
+      FoundAt(file.get(), found, path);
+  if (!ours) {
+    SetLastError(kNotOurs);
+    return Handle();
+  }
+  if (information != nullptr) *information = found;
+  return file;
+}
+
+// Every kind of sharing: a change of attributes or a deletion asked for on a handle waits for no
+// other program that shares as much.
+constexpr DWORD kSharedWithAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The attributes of the file at the path, changed through its checked handle.
+bool SetAttributesOf(const Text& path, DWORD attributes) {
+  const Handle file = OpenChecked(path, FILE_WRITE_ATTRIBUTES, kSharedWithAll);
+  return file && SetAttributes(file.get(), attributes);
+}
+
 // A temporary copy that will not be used, where there is one: removed even when it came out
 // read-only. The last error stays the one that made it unused.
 void Discard(const Text& temporary, DWORD& patience) {
   const DWORD error = GetLastError();
-  // A link put in its place is not ours: the attributes would be changed where it leads.
-  const DWORD found = GetFileAttributesW(Wide(temporary));
-  if (found == INVALID_FILE_ATTRIBUTES || IsALink(found)) return;
-  SetFileAttributesW(Wide(temporary), FILE_ATTRIBUTE_NORMAL);
-  WhileHeld(patience, [&] { return DeleteFileW(Wide(temporary)); });
+  Handle file;
+  // A scanner may hold it for a moment without sharing its deletion.
+  WhileHeld(patience, [&] {
+    file = OpenChecked(temporary, DELETE | FILE_WRITE_ATTRIBUTES, kSharedWithAll);
+    return static_cast<bool>(file);
+  });
+  if (file && SetAttributes(file.get(), FILE_ATTRIBUTE_NORMAL)) SetDeleted(file.get());
   SetLastError(error);
 }
 
@@ -199,47 +268,64 @@ bool PendingDeletion(const Text& name) {
 }
 
 // Removes a temporary copy that a copy killed with the program left behind, an ordinary file
-// that no program has open; whether its name is free now. One that another program has open, or a
-// link or folder by that name, stays as it is.
-bool RemovedLeftover(const Text& temporary) {
-  // Opened as itself, shared with no one: that fails while any other program has it open.
-  const HANDLE file = CreateFileW(Wide(temporary), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+// that no program has open. One that another program has open, or that is not ours to change,
+// stays as it is.
+void RemoveLeftover(const Text& temporary) {
+  // Shared with no one: the open fails while any other program has it open.
+  const Handle file = OpenChecked(temporary, DELETE | FILE_WRITE_ATTRIBUTES, 0);
+  // It may have come out read-only, which refuses the deletion.
+  if (file && SetAttributes(file.get(), FILE_ATTRIBUTE_NORMAL)) SetDeleted(file.get());
+}
+
+// Removes every leftover temporary copy of the destination, under any of its temporary names: a
+// pass killed while an earlier one was held leaves one under a later name.
+void RemoveLeftovers(const Text& destination) {
+  const Text first = TemporaryName(destination, 0);
+  const std::size_t name = first.find_last_of(u'\\') + 1;
+  const Text stem = first.substr(name, first.size() - name - 2);  // up to the "~"
+  WIN32_FIND_DATAW entry;
+  const HANDLE search = FindFirstFileW(Wide(first.substr(0, first.size() - 2) + u"??"), &entry);
+  if (search == INVALID_HANDLE_VALUE) return;
+  const auto hex = [](wchar_t digit) {
+    return (digit >= L'0' && digit <= L'9') || (digit >= L'A' && digit <= L'F');
+  };
+  std::vector<Text> leftovers;
+  do {
+    // The search also matches short names, and names a character shorter.
+    const std::wstring found = entry.cFileName;
+    if (found.size() == stem.size() + 2 && SameName(found.substr(0, stem.size()), Wide(stem)) &&
+        hex(found[stem.size()]) && hex(found[stem.size() + 1])) {
+      leftovers.push_back(first.substr(0, name) + FromWide(found.c_str()));
+    }
+  } while (FindNextFileW(search, &entry));
+  FindClose(search);
+  for (const Text& leftover : leftovers) RemoveLeftover(leftover);
+}
+
+// Makes the temporary copy writable: files on a disc are read-only, and the installed copy must
+// not be, or the next pass could not replace it.
+bool MadeWritable(const Text& temporary, DWORD& patience) {
+  Handle file;
   BY_HANDLE_FILE_INFORMATION found;
-  // (A second name of the file, a hard link, would have its attributes changed for the other.)
-  const bool ordinary =
-      GetFileInformationByHandle(file, &found) && found.nNumberOfLinks == 1 &&
-      !(found.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
-  CloseHandle(file);
-  if (!ordinary) return false;
-  SetFileAttributesW(Wide(temporary), FILE_ATTRIBUTE_NORMAL);  // it may have come out read-only
-  return DeleteFileW(Wide(temporary)) != 0;
+  WhileHeld(patience, [&] {
+    file = OpenChecked(temporary, FILE_WRITE_ATTRIBUTES, kSharedWithAll, &found);
+    return static_cast<bool>(file);
+  });
+  return file && (found.dwFileAttributes == Writable(found.dwFileAttributes) ||
+                  SetAttributes(file.get(), Writable(found.dwFileAttributes)));
 }
 
 // Writes what the system still holds of a file through to the disk. Windows writes a closed file's
 // data in its own time, and may write a rename done later before it: after a power cut the name
 // would then stand for a file of the right size full of zeros.
 bool WrittenThrough(const Text& file, DWORD& patience) {
-  HANDLE handle = INVALID_HANDLE_VALUE;
-  // Opened as itself, so that a link put in its place is not taken for it; a scanner may hold it.
+  Handle handle;
+  // A scanner may hold it.
   WhileHeld(patience, [&] {
-    handle = CreateFileW(Wide(file), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    return handle != INVALID_HANDLE_VALUE;
+    handle = OpenChecked(file, GENERIC_WRITE, FILE_SHARE_READ);
+    return static_cast<bool>(handle);
   });
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  const bool written = !OpenedOnALink(handle) && FlushFileBuffers(handle);
-  const DWORD error = GetLastError();
-  CloseHandle(handle);
-  SetLastError(error);
-  return written;
-}
-
-// Whether the two folders are the same, as Windows compares names.
-bool SameFolder(const std::wstring& one, const std::wstring& other) {
-  return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, one.c_str(), -1, other.c_str(), -1) ==
-         CSTR_EQUAL;
+  return handle && FlushFileBuffers(handle.get());
 }
 
 // A folder name as a system query gives it: asked once for the size, then with that size.
@@ -310,7 +396,7 @@ std::wstring Spelled(const std::wstring& folder) {
 
 // Whether the folder is the other one or inside it, both named alike; an empty name is neither.
 bool Within(const std::wstring& folder, const std::wstring& outer) {
-  return !outer.empty() && SameFolder(folder.substr(0, outer.size()), outer) &&
+  return !outer.empty() && SameName(folder.substr(0, outer.size()), outer) &&
          (folder.size() == outer.size() || folder[outer.size()] == L'\\');
 }
 
@@ -399,9 +485,10 @@ void KeepDllsToTheSystemFolder() {
   if (set_defaults != nullptr && set_defaults(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
   // Where the program's folder stays in the search (XP; Vista and 7 without the update), the
   // system's copy of what Windows' own DLLs later load by name is loaded first: a DLL loaded
-  // answers every later load of its name. Common controls 6 load uxtheme.dll, which loads
-  // dwmapi.dll on Vista and 7 (XP has none).
-  for (const wchar_t* dll : {L"uxtheme.dll", L"dwmapi.dll"}) LoadSystemDll(dll);
+  // answers every later load of its name. Common controls 6 load uxtheme.dll, which imports
+  // dwmapi.dll on Vista and 7 (XP has none): that one first, so that uxtheme's own load of it
+  // finds it loaded rather than searching the program's folder.
+  for (const wchar_t* dll : {L"dwmapi.dll", L"uxtheme.dll"}) LoadSystemDll(dll);
 }
 
 int ErrorNumber(DWORD system_error) {
@@ -467,17 +554,15 @@ void Win32Services::FileCopy(const Text& source, const Text& destination) {
   // destination only then, so a copy cut short (disc taken out, read error, full disk) or a power
   // cut leaves the old file, or nothing, and no part of a file.
   if (links_.ThroughALink(Wide(destination))) Fail(ERROR_ACCESS_DENIED);
+  RemoveLeftovers(destination);
   Text temporary;
   for (unsigned attempt = 0;; ++attempt) {
     if (attempt == kTemporaryNames) Fail(ERROR_FILE_EXISTS);
     temporary = TemporaryName(destination, attempt);
-    // A name that another copy running now or another program uses is not ours to touch, nor one
-    // pending deletion; one left by a copy that was killed is removed and used. The copy itself
-    // makes sure that the name is free, should it be taken in between.
-    if (GetFileAttributesW(Wide(temporary)) != INVALID_FILE_ATTRIBUTES &&
-        !RemovedLeftover(temporary)) {
-      continue;
-    }
+    // A name still taken is another copy's running now or another program's, or one pending
+    // deletion: not ours to touch. The copy itself makes sure that the name is free, should it
+    // be taken in between.
+    if (GetFileAttributesW(Wide(temporary)) != INVALID_FILE_ATTRIBUTES) continue;
     if (CopyFileExW(Wide(source), Wide(temporary), KeepAliveDuringCopy, nullptr, nullptr,
                     COPY_FILE_FAIL_IF_EXISTS | NotThroughALink())) {
       break;
@@ -489,13 +574,7 @@ void Win32Services::FileCopy(const Text& source, const Text& destination) {
     Fail(error);
   }
 
-  // Files on a disc are read-only; the installed copy must not be, or the next pass could not
-  // replace it.
-  const DWORD attributes = GetFileAttributesW(Wide(temporary));
-  const bool writable = attributes != INVALID_FILE_ATTRIBUTES && !IsALink(attributes) &&
-                        (attributes == Writable(attributes) ||
-                         SetFileAttributesW(Wide(temporary), Writable(attributes)));
-  const bool written = writable && WrittenThrough(temporary, patience_);
+  const bool written = MadeWritable(temporary, patience_) && WrittenThrough(temporary, patience_);
   // Windows refuses to rename over a read-only file (one installed by another tool keeps the
   // disc's flag): the installed copy loses the flag just before, and has it back should the
   // rename still fail.
@@ -503,12 +582,11 @@ void Win32Services::FileCopy(const Text& source, const Text& destination) {
   const bool read_only =
       replaced != INVALID_FILE_ATTRIBUTES &&
       (replaced & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == FILE_ATTRIBUTE_READONLY;
-  // (Elevated, the name is asked again before each change: between tries another user could have
+  // (Guarded, the name is asked again before each change: between tries another user could have
   // made it a link.)
   const auto unlinked = [&] { return !links_.ThroughALink(Wide(destination)); };
   const Outcome renamed = !written ? Outcome::kInVain : WhileHeld(patience_, [&] {
-    return (!read_only ||
-            (unlinked() && SetFileAttributesW(Wide(destination), Writable(replaced)))) &&
+    return (!read_only || (unlinked() && SetAttributesOf(destination, Writable(replaced)))) &&
            MoveFileExW(Wide(temporary), Wide(destination), MOVEFILE_REPLACE_EXISTING);
   });
   // Only a file let go while its rename waited shows that the holders let go: then the next
@@ -517,15 +595,21 @@ void Win32Services::FileCopy(const Text& source, const Text& destination) {
   if (renamed == Outcome::kLetGo) patience_ = kFullPatience;
   if (renamed == Outcome::kInVain) {
     const DWORD error = GetLastError();
-    if (read_only && unlinked()) SetFileAttributesW(Wide(destination), replaced);
+    if (read_only && unlinked()) SetAttributesOf(destination, replaced);
     Discard(temporary, patience_);
     Fail(error);
   }
 }
 
 void Win32Services::MakeDirectory(const Text& path) {
+  if (links_.FollowsLinks()) {
+    if (!CreateDirectoryW(Wide(path), nullptr)) FailWithLastError();
+    return;
+  }
+  // Through no link, and made by the handle of the folder it is in, held since it was checked.
   if (links_.ThroughALink(Wide(path))) Fail(ERROR_ACCESS_DENIED);
-  if (!CreateDirectoryW(Wide(path), nullptr)) FailWithLastError();
+  const DWORD error = links_.MakeFolder(Wide(path));
+  if (error != ERROR_SUCCESS) Fail(error);
 }
 
 std::uint32_t Win32Services::GetLogicalDriveStringsA(std::uint32_t size, char* buffer) {

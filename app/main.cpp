@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "app/elevation.h"
 #include "app/start_up.h"
 #include "platform/win32/win32_services.h"
 #include "ui/win32/copy_files.h"
@@ -20,9 +21,15 @@ void __verbose_terminate_handler() { std::abort(); }
 constexpr int kNoWindow = 1;
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
+  const kestovar::Start start = kestovar::ReadStart(arguments);
+  const bool administrator = kestovar::HoldsAdministratorsRights(start);
+  // An administrator's pass takes nothing from beside the exe, where anyone may have put it: not
+  // the DLLs that a Brenmira.exe.local folder would have Windows load, also in place of those
+  // named by their full paths.
+  if (administrator && kestovar::DllsRedirectedBesideTheExe()) return kNoWindow;
   // Before anything loads a DLL: none of the system's names is taken from the program's folder
   // or the current one, where a download or a disc image may have left one (and it would run
-  // elevated in the elevated instance).
+  // with an administrator's rights in an administrator's pass).
   kestovar::KeepDllsToTheSystemFolder();
   // An empty drive is an answer for the pass, not a question for the user: no "There is no disk
   // in the drive" box for any probe, from before the first drive query to the end. The flags the
@@ -30,21 +37,19 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
   const UINT inherited = SetErrorMode(SEM_FAILCRITICALERRORS);
   SetErrorMode(inherited | SEM_FAILCRITICALERRORS);
 
-  const kestovar::Start start = kestovar::ReadStart(arguments);
   // A second start (a double click taken for a missed one) shows the first and ends.
   if (kestovar::AnotherInstanceRuns(start)) {
     kestovar::ui::BringRunningForward();
     return 0;
   }
 
-  kestovar::Win32Services services(start.folder, start.elevated);
+  // A pass with an administrator's rights follows no link that another user may have made.
+  kestovar::Win32Services services(start.folder, administrator);
   // In a folder that only an elevated program may write, the player is asked once for that,
   // before any window, and the elevated instance does the work.
   if (!start.elevated) {
     if (const auto code = kestovar::RunElevatedWhereNeeded(services))
       return static_cast<int>(*code);
-  } else if (kestovar::DllsRedirectedBesideTheExe()) {
-    return kNoWindow;  // made while the player was asked: common controls would come from it
   }
 
   // Windows takes a window whose thread has not looked at its queue for 5 seconds for hung, and

@@ -1,14 +1,18 @@
 // What the program decides before its first window: which folder it installs into, whether an
-// instance of it runs already, and whether it must start again elevated to write there.
+// instance of it runs already, and whether its pass holds an administrator's rights.
 #pragma once
 
 #include <windows.h>
 
 #include <optional>
+#include <string_view>
 
 #include "platform/services.h"
 
 namespace kestovar {
+
+// The argument of the program's own start of itself to be elevated, before the folder.
+inline constexpr std::wstring_view kElevatedArgument = L"/elevated";
 
 // How the program was started: by the user (or an installer) with no arguments, or by itself to
 // be elevated, with the folder to install into.
@@ -21,17 +25,19 @@ struct Start {
 // itself; anything else is a start by the user.
 Start ReadStart(const wchar_t* arguments);
 
+// Whether the program's token is elevated; nothing where Windows has no elevation to tell (XP).
+std::optional<bool> TokenElevated();
+
+// Whether the pass holds an administrator's rights, however it was started (the program's own
+// elevation, "Run as administrator", an elevated installer or command prompt, the built-in
+// Administrator): an elevated token, or on XP one with the Administrators group enabled. Such a
+// pass is a privilege boundary: it follows no link that another user may have made, and loads
+// nothing from a folder beside the exe.
+bool HoldsAdministratorsRights(const Start& start);
+
 // Whether an instance runs already in this session: two passes reading one CD-ROM drive at once
 // both crawl. An elevated start is never sent away: the instance that made it waits for it.
 bool AnotherInstanceRuns(const Start& start);
-
-// In a folder Windows protects (Program Files, from Vista on), a program that is not elevated can
-// write nothing, and Windows does not redirect its writes (the manifest says asInvoker). Where
-// the installation folder refuses a new file for lack of rights, and the program runs without
-// elevation on a Windows that has it, this starts the program again elevated (Windows asks the
-// user), given that folder; waits for it, still answering the system; and gives its exit code.
-// Nothing where there is no need, where elevation cannot help, or where it is declined.
-std::optional<DWORD> RunElevatedWhereNeeded(Services& services);
 
 // Whether a folder named after the exe with ".local" is beside it: Windows would take the DLLs the
 // manifest names (common controls) from there. One beside the exe may be anyone's, and is not run

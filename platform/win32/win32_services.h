@@ -62,10 +62,10 @@ std::wstring ProgramPath();
 
 class Win32Services : public Services {
  public:
-  // Installs into `folder`, or where the program is started when it is empty. Started by the
-  // program's own elevation, it follows no link below that folder.
-  explicit Win32Services(Text folder = Text(), bool elevated = false)
-      : folder_(std::move(folder)), links_(!elevated) {}
+  // Installs into `folder`, or where the program is started when it is empty. Guarded, it
+  // follows no link on the way to that folder or in it.
+  explicit Win32Services(Text folder = Text(), bool guarded = false)
+      : folder_(std::move(folder)), links_(!guarded) {}
 
   // A new pass: whatever held a file in the last one may have let go, so the next held file is
   // waited for in full again.

@@ -105,7 +105,7 @@ WINEDLLOVERRIDES="$WINEDLLOVERRIDES;uxtheme=n,b" \
 row InstallFolder.AtADriveRootOverADamagedCopy d=disc:cdrom g=empty:hd
 row InstallFolder.AtThePathLengthLimit d=disc:cdrom
 RETRIES=150 row InstallFolder.WithFilesInTheWay d=big:cdrom
-ELEVATIONS=2 row InstallFolder.ThatRefusesWrites d=disc:cdrom
+ELEVATIONS=3 row InstallFolder.ThatRefusesWrites d=disc:cdrom
 row MainWindow.LaidOutAsDesignedAndWorkedByKeyboard d=disc:cdrom
 DPI=144 row MainWindow.LaidOutAsDesignedAndWorkedByKeyboard d=disc:cdrom
 row Retry.EachPassListsWhatIsStillMissingUntilTheLastOneEnds d=disc:cdrom

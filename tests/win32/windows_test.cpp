@@ -4,6 +4,7 @@
 // of the program's code: what it must show is written out here.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <winternl.h>
 
 #include <filesystem>
 #include <fstream>
@@ -265,6 +266,28 @@ class Program {
   PROCESS_INFORMATION info_{};
 };
 
+// The exe a process runs and the command line it was started with, read from its memory.
+std::pair<fs::path, std::wstring> Started(DWORD id) {
+  const HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id);
+  PROCESS_BASIC_INFORMATION basic{};
+  PEB peb{};
+  RTL_USER_PROCESS_PARAMETERS parameters{};
+  EXPECT_TRUE(NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic,
+                                        nullptr) >= 0 &&
+              ReadProcessMemory(process, basic.PebBaseAddress, &peb, sizeof peb, nullptr) &&
+              ReadProcessMemory(process, peb.ProcessParameters, &parameters, sizeof parameters,
+                                nullptr));
+  const auto read = [&](const UNICODE_STRING& text) {
+    std::wstring read(text.Length / sizeof(wchar_t), L'\0');
+    ReadProcessMemory(process, text.Buffer, read.data(), text.Length, nullptr);
+    return read;
+  };
+  std::pair<fs::path, std::wstring> started{read(parameters.ImagePathName),
+                                            read(parameters.CommandLine)};
+  CloseHandle(process);
+  return started;
+}
+
 // A button pressed, once its window takes input (a disabled window takes no click).
 void Click(HWND button) {
   ASSERT_TRUE(button && IsWindowEnabled(GetAncestor(button, GA_ROOT)));
@@ -465,8 +488,8 @@ void ExpectEveryFileCopied(const fs::path& folder, const Files& also = {}) {
 }
 
 // Started in the system folder, as from an elevated command prompt, it installs into the folder
-// it is in: game data never belongs in the Windows folders, also when its elevated start is given
-// the system folder by another spelling. A uxtheme.dll left beside it, which the row has Wine
+// it is in: game data never belongs in the Windows folders, nor in a folder inside them, also
+// when its elevated start is given the system folder by another spelling. A uxtheme.dll left beside it, which the row has Wine
 // load before its own, is never loaded.
 TEST(DiscFound, AmongEveryKindOfDrive) {
   ASSERT_EQ(GetLogicalDrives(), (1u << 26) - 1) << "the row did not map A: to Z:";
@@ -479,6 +502,11 @@ TEST(DiscFound, AmongEveryKindOfDrive) {
   ExpectEveryFileCopied(Program(system, Token::kElevated, exe), kFolder);
   const std::wstring prefixed = L"/elevated \"\\\\?\\" + std::wstring(system) + L"\"";
   ExpectEveryFileCopied(Program(system, Token::kElevated, exe, prefixed), kFolder);
+  wchar_t windows[MAX_PATH];
+  ASSERT_NE(GetSystemWindowsDirectoryW(windows, MAX_PATH), 0u);
+  const fs::path inside = fs::path(windows) / L"Temp";
+  ExpectEveryFileCopied(Program(inside, Token::kElevated, exe), kFolder);
+  EXPECT_FALSE(fs::exists(inside / L"DATA") || fs::exists(inside / L"FMV"));
   EXPECT_FALSE(fs::exists(fs::path(system) / L"DATA") || fs::exists(fs::path(system) / L"FMV"));
   EXPECT_FALSE(fs::exists(kFolder / L"uxtheme.dll.ran")) << "the planted uxtheme.dll ran";
 }
@@ -496,18 +524,25 @@ TEST(InstallFolder, AtADriveRootOverADamagedCopy) {
 
 // A folder as long as it can be for a plain copy of the longest name to fit the classic limit of
 // 259 characters: no name the program creates there may be longer, which Wine would not refuse.
-// Of the temporary copies left by copies that were killed, the one no program has open is removed,
-// the one that another program holds is passed over.
+// Of the temporary copies left by copies that were killed, those no program has open are removed,
+// under every name a copy takes, the one that another program holds is passed over, and so is a
+// second name of another file (a hard link), whose flags and contents stay as they are.
 TEST(InstallFolder, AtThePathLengthLimit) {
   std::wstring folder = L"C:\\Játékok";
   while (folder.size() + std::wstring(L"\\DATA\\EMPRTOMB.TR2").size() < 259) {
     folder += L"\\" + std::wstring(std::min<size_t>(56, 240 - folder.size()), L'ő');
   }
-  const fs::path data = fs::path(folder) / L"DATA";
+  const fs::path data = fs::path(folder) / L"DATA", videos = fs::path(folder) / L"FMV";
   fs::create_directories(data);
-  for (const wchar_t* name : {L"ASSAULT.~00", L"BOAT.~00"}) {
-    std::ofstream(data / name) << "left by a copy that was killed";
+  fs::create_directories(videos);
+  for (const fs::path& name : {data / L"ASSAULT.~00", data / L"BOAT.~00", videos / L"CRASH.~00",
+                               videos / L"CRASH.~01"}) {
+    std::ofstream(name) << "left by a copy that was killed";
   }
+  const fs::path other = L"C:\\Játékok\\other.txt";
+  std::ofstream(other) << "another file";
+  ASSERT_TRUE(CreateHardLinkW((data / L"CUT1.~00").c_str(), other.c_str(), nullptr));
+  ASSERT_TRUE(SetFileAttributesW(other.c_str(), FILE_ATTRIBUTE_READONLY));
   const HANDLE held = CreateFileW((data / L"BOAT.~00").c_str(), GENERIC_READ, FILE_SHARE_READ,
                                   nullptr, OPEN_EXISTING, 0, nullptr);
   const HANDLE watched = CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY, 7, nullptr, OPEN_EXISTING,
@@ -523,7 +558,9 @@ TEST(InstallFolder, AtThePathLengthLimit) {
   // Wine watches a subfolder that was there before only once something has listed it; Windows
   // needs no such help.
   fs::directory_iterator(folder + L"\\DATA");
-  ExpectEveryFileCopied(folder, {{L"DATA\\BOAT.~00", {"left by a copy that was killed"}}});
+  ExpectEveryFileCopied(folder, {{L"DATA\\BOAT.~00", {"left by a copy that was killed"}},
+                                {L"DATA\\CUT1.~00", {"another file", true}}});
+  EXPECT_TRUE(GetFileAttributesW(other.c_str()) & FILE_ATTRIBUTE_READONLY) << "the other name's";
   CloseHandle(held);
   std::set<std::wstring> created;
   for (DWORD size = 0; WaitForSingleObject(overlapped.hEvent, 1000) == WAIT_OBJECT_0; watch()) {
@@ -608,9 +645,6 @@ TEST(InstallFolder, ThatRefusesWrites) {
   OnHost(L"chattr +i '../Játékok/Őrült Űrhajó'; : >immutable", L"immutable");
   ASSERT_FALSE(std::ofstream(kFolder / L"probe"))
       << "this machine cannot make a folder immutable (chattr +i): nothing was tested here";
-  // Wine's drive S: leads to the folder; the subst of it, to Windows, only once so defined.
-  OnHost(L"ln -s '../drive_c/Játékok/Őrült Űrhajó' ../../dosdevices/s: && : >subst", L"subst");
-  ASSERT_TRUE(DefineDosDeviceW(0, L"S:", kFolder.c_str()));
   // Started from the game's disc, as a setup program may start it, it asks all the same; beside a
   // folder that would redirect its DLLs (Brenmira.exe.local), it asks nothing.
   const fs::path exe = Beside(L"Brenmira.exe"), on_disc = Disc().drive / L"Brenmira.exe";
@@ -618,13 +652,12 @@ TEST(InstallFolder, ThatRefusesWrites) {
   const fs::path redirected = L"C:\\Letöltések\\Brenmira.exe";
   fs::create_directories(redirected.wstring() + L".local");
   fs::copy_file(exe, redirected);
-  const std::tuple<fs::path, Token, fs::path, bool> starts[] = {
-      {kFolder, Token::kElevated, exe, false},
-      {L"S:\\", Token::kLimited, exe, false},
-      {kFolder, Token::kLimited, exe, true},
-      {kFolder, Token::kLimited, on_disc, true},
-      {kFolder, Token::kLimited, redirected, false}};
-  for (const auto& [folder, token, started, elevates] : starts) {
+  // Through a link of the player's own above the folder, the folder handed over is the one it
+  // leads to: the elevated instance follows none.
+  OnHost(L"ln -s Játékok ../Át && : >above", L"above");
+  const fs::path through_link = L"C:\\Át\\Őrült Űrhajó";
+  const auto expect_start = [&](const fs::path& folder, Token token, const fs::path& started,
+                                bool elevates) {
     const Program program(folder, token, started);
     const MainWindow main = AwaitMain(program);
     EXPECT_EQ(Text(main.list), Report(kCatalogue));
@@ -635,9 +668,18 @@ TEST(InstallFolder, ThatRefusesWrites) {
       Close(main.window);
       Close(FindWindowW(nullptr, kProgressTitle));
       program.ExpectEndedWell();
-      continue;
+      return;
     }
     EXPECT_NE(shown_by, program.Id()) << "no other instance";
+    // The prompt starts a copy of the exe in a folder of the player's own, which is gone once
+    // the elevated instance has ended.
+    const auto [elevated_exe, line] = Started(shown_by);
+    wchar_t temporary[MAX_PATH];
+    GetTempPathW(MAX_PATH, temporary);
+    EXPECT_EQ(elevated_exe.parent_path().parent_path(), fs::path(temporary).parent_path());
+    EXPECT_EQ(elevated_exe.parent_path().filename().wstring().substr(0, 9), L"Kestovar.");
+    EXPECT_EQ(Read(elevated_exe), Read(started)) << "not a copy of the exe started";
+    EXPECT_NE(line.find(L"/elevated \"" + kFolder.wstring() + L"\""), line.npos) << Utf8(line);
     for (HWND window = GetTopWindow(nullptr); window; window = GetWindow(window, GW_HWNDNEXT)) {
       DWORD process = 0;
       GetWindowThreadProcessId(window, &process);
@@ -647,12 +689,27 @@ TEST(InstallFolder, ThatRefusesWrites) {
     TerminateProcess(elevated, 7);
     CloseHandle(elevated);
     program.ExpectEndedWell(7);
-  }
+    EXPECT_FALSE(fs::exists(elevated_exe.parent_path())) << "left: " << Utf8(elevated_exe);
+  };
+  expect_start(kFolder, Token::kElevated, exe, false);
+  expect_start(kFolder, Token::kLimited, exe, true);
+  expect_start(kFolder, Token::kLimited, on_disc, true);
+  expect_start(through_link, Token::kLimited, exe, true);
+  expect_start(kFolder, Token::kLimited, redirected, false);
+  // Wine's drive S: leads to the folder; the subst of it, to Windows, only once so defined. (Made
+  // last: from then on, Wine names the folder by that letter.)
+  OnHost(L"ln -s '../drive_c/Játékok/Őrült Űrhajó' ../../dosdevices/s: && : >subst", L"subst");
+  ASSERT_TRUE(DefineDosDeviceW(0, L"S:", kFolder.c_str()));
+  expect_start(L"S:\\", Token::kLimited, exe, false);
   OnHost(L"chattr -i '../Játékok/Őrült Űrhajó'; : >mutable", L"mutable");
 
-  // The folder an elevated start is given is where it installs, wherever it is started.
+  // The folder an elevated start is given is where it installs, wherever it is started; beside a
+  // Brenmira.exe.local folder, it ends at once, with no window.
   wchar_t system[MAX_PATH];
   ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
+  const std::wstring elevated_in_folder = L"/elevated \"" + kFolder.wstring() + L"\"";
+  Program(system, Token::kElevated, redirected, elevated_in_folder).ExpectEndedWell(1);
+  EXPECT_FALSE(fs::exists(kFolder / L"DATA"));
   ExpectEveryFileCopied(
       Program(system, Token::kElevated, exe, L"/elevated \"" + kFolder.wstring() + L"\""), kFolder);
 
@@ -680,7 +737,6 @@ TEST(InstallFolder, ThatRefusesWrites) {
   EXPECT_EQ(Read(L"C:\\Máshol\\ASSAULT.TR2"), Read(Disc().drive / L"DATA\\ASSAULT.TR2"));
   // Nor through a link above its folder: given the folder by a path through one, it takes no file
   // there for installed, and lists them all.
-  OnHost(L"ln -s Játékok ../Át && : >above", L"above");
   const Program above(system, Token::kElevated, exe, L"/elevated \"C:\\Át\\Őrült Űrhajó\"");
   const MainWindow through = AwaitMain(above);
   EXPECT_EQ(Text(through.list), Report(kCatalogue));

@@ -2,7 +2,8 @@
 # The shipped Brenmira.exe as Windows XP SP3 will take it, read off the 32-bit build (building it
 # needs no 32-bit machine): a 32-bit GUI program whose header asks for no Windows newer than XP
 # (5.1), that Windows runs from the swap file when it is started from a disc or a network drive,
-# and whose every import is on tools/xp-imports.txt.
+# whose every import is on tools/xp-imports.txt, and whose every function looked up at run time is
+# on tools/lookups.txt, with the first Windows that has it.
 #   tools/check_exe.sh [EXE]
 # EXE defaults to the win32 preset's Brenmira.exe, built first; another exe (the release's,
 # signed or not) is read as it is.
@@ -50,4 +51,24 @@ unlisted=$(comm -23 <(echo "$imports") <(grep -v '^#' tools/xp-imports.txt | sor
 check "$(wc -l <<<"$imports") imports from $(cut -d' ' -f1 <<<"$imports" | sort -u | paste -sd' '),"\
 " each on tools/xp-imports.txt" [ -z "$unlisted" ]
 [ -z "$unlisted" ] || echo "check_exe: not on the list: $(paste -sd' ' <<<"$unlisted")"
+
+# What it looks up at run time: the names in it that a system DLL it may load exports, and that it
+# does not import. The DLLs: those it imports, those on the list, those it names in UTF-16. Their
+# exports: mingw-w64's import library of each, which lists them. (A name put together at run time,
+# or a DLL that mingw-w64 has no import library for, would go unseen.)
+dlls=$({
+  cut -d' ' -f1 <<<"$imports"
+  grep -v '^#' tools/lookups.txt | cut -d' ' -f1
+  i686-w64-mingw32-strings -a -e l "$exe" | grep -io '[a-z0-9_]*\.dll$'
+} | tr '[:upper:]' '[:lower:]' | sort -u)
+exports=$(for dll in $dlls; do
+  library=/usr/i686-w64-mingw32/lib/lib${dll%.dll}.a
+  [ ! -f "$library" ] || i686-w64-mingw32-nm "$library"
+done | sed -n 's/^.* I __imp__\{0,1\}\([^@]*\).*/\1/p' | sort -u)
+looked_up=$(comm -12 <(i686-w64-mingw32-strings -a -n 4 "$exe" | sort -u) <(echo "$exports") |
+  comm -23 - <(cut -d' ' -f2 <<<"$imports" | sort -u))
+missing=$(comm -23 <(echo "$looked_up") <(grep -v '^#' tools/lookups.txt | cut -d' ' -f2 | sort -u))
+check "$(wc -l <<<"$looked_up") functions looked up at run time, each on tools/lookups.txt" \
+  [ -z "$missing" ]
+[ -z "$missing" ] || echo "check_exe: looked up, not on tools/lookups.txt: $(paste -sd' ' <<<"$missing")"
 exit "$failed"

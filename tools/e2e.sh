@@ -32,7 +32,7 @@ printf '\n[Control Panel\\\\Colors]\n"Menu"="255 251 230"\n' >>"$WINE_TEMPLATE/u
 printf '\n[Software\\\\Wine\\\\Debug]\n"RelayInclude"="%s"\n' \
   "kernel32.SetErrorMode;kernel32.GetLogicalDriveStringsA;kernel32.GetFileAttributesExW;"\
 "kernel32.FindFirstFileExW;comctl32.InitCommonControlsEx;user32.CreateWindowExW;"\
-"user32.MessageBoxW;kernel32.SetFileAttributesW;kernel32.MoveFileExW;shell32.ShellExecuteExW;"\
+"user32.MessageBoxW;kernel32.MoveFileExW;shell32.ShellExecuteExW;"\
 "kernel32.SetCurrentDirectoryW;user32.SetWindowTextW;user32.InvalidateRect;kernel32.CreateFileW;"\
 "kernel32.FlushFileBuffers;kernel32.CopyFileExW;user32.DisableProcessWindowsGhosting;"\
 "user32.SetForegroundWindow;user32.AllowSetForegroundWindow" \
@@ -49,15 +49,22 @@ passed=0 failed=()
 #   big    the same, with one video bigger than the file size limit of every row
 #   other  another game's disc        wrong  our file names with other content
 #   none   no disc, no medium         empty  an empty folder
-# With DPI=N the row's screen has N dots per inch.
+# With DPI=N the row's screen has N dots per inch. With WINDOWS=xp, vista7 or 10 the program runs
+# as that Windows generation (tests/win32/generation.cpp), and Wine says it is that Windows.
 row() {
   local tests=$1 drive letter what type dir disc=""
   shift
   grep -qE "$pattern" <<<"$tests" || return 0
-  local begun=$SECONDS name=${tests%.\*}${DPI:+ at $DPI DPI}
+  local begun=$SECONDS name=${tests%.\*}${DPI:+ at $DPI DPI}${WINDOWS:+ as $WINDOWS}
   wine_scenario row
   if [ -n "${DPI:-}" ]; then
     printf '\n[Control Panel\\\\Desktop]\n"LogPixels"=dword:%08x\n' "$DPI" >>"$WINEPREFIX/user.reg"
+  fi
+  if [ -n "${WINDOWS:-}" ]; then
+    local -A versions=([xp]=winxp [vista7]=vista [10]=win10)
+    local version=${versions[$WINDOWS]}
+    [ "$version$WINEARCH" != winxpwin64 ] || version=winxp64  # Wine's name for 64-bit XP
+    printf '\n[Software\\\\Wine]\n"Version"="%s"\n' "$version" >>"$WINEPREFIX/user.reg"
   fi
   for drive in "$@"; do
     letter=${drive%%=*} what=${drive#*=}
@@ -76,12 +83,15 @@ row() {
     wine_drive "$letter" "$dir" "$type"
   done
   local here="$WINEPREFIX/drive_c/tests" shots="$artifacts/${tests%.\*}${DPI:+-${DPI}dpi}"
+  shots+=${WINDOWS:+-$WINDOWS}
   mkdir -p "$here" "$shots"
   cp "$build/app/Brenmira.exe" "$build/tests/win32/windows_tests.exe" \
-    "$build/tests/win32/refuse_windows.dll" "$build/tests/win32/planted_uxtheme.dll" "$here/"
+    "$build/tests/win32/refuse_windows.dll" "$build/tests/win32/planted_uxtheme.dll" \
+    "$build/tests/win32/generation.dll" "$here/"
   local code=0 result=passed
   KESTOVAR_DISC="${disc^^}:\\" KESTOVAR_DISC_FOLDER="$WINEPREFIX/drives/$disc" \
-    KESTOVAR_SPARE="$spare" KESTOVAR_SHOTS="$shots" WINEDEBUG=-all,+relay \
+    KESTOVAR_SPARE="$spare" KESTOVAR_SHOTS="$shots" KESTOVAR_WINDOWS="${WINDOWS:-}" \
+    WINEDEBUG=-all,+relay \
     wine_run_file_limited 4096 "$here" 240 "$here/windows_tests.exe" --gtest_filter="$tests" \
     --gtest_color=no 2>"$shots/relay.log" || code=$?
   # A test cut short may leave its folder immutable (chattr), where nothing could remove it.
@@ -102,7 +112,8 @@ row 'Services.*'
 # A DLL of the system's name beside the exe taken before Wine's own, as players set for games.
 WINEDLLOVERRIDES="$WINEDLLOVERRIDES;uxtheme=n,b" \
   row DiscFound.AmongEveryKindOfDrive "${every_letter[@]}"
-row InstallFolder.AtADriveRootOverADamagedCopy d=disc:cdrom g=empty:hd
+# As today's Windows, which refuses to rename over a read-only file as Wine does not.
+WINDOWS=10 row InstallFolder.AtADriveRootOverADamagedCopy d=disc:cdrom g=empty:hd
 row InstallFolder.AtThePathLengthLimit d=disc:cdrom
 RETRIES=150 row InstallFolder.WithFilesInTheWay d=big:cdrom
 ELEVATIONS=3 row InstallFolder.ThatRefusesWrites d=disc:cdrom
@@ -110,6 +121,14 @@ row MainWindow.LaidOutAsDesignedAndWorkedByKeyboard d=disc:cdrom
 DPI=144 row MainWindow.LaidOutAsDesignedAndWorkedByKeyboard d=disc:cdrom
 row Retry.EachPassListsWhatIsStillMissingUntilTheLastOneEnds d=disc:cdrom
 row Closing.TheProgramEndsWhenItsLastWindowCloses d=disc:cdrom
+# The branches that older Windows take, where Wine has every function the program looks up
+# (docs/WINDOWS_TESTS.md says which row runs which).
+for windows in xp vista7; do
+  WINDOWS=$windows WINEDLLOVERRIDES="$WINEDLLOVERRIDES;uxtheme=n,b" \
+    row DiscFound.AmongEveryKindOfDrive "${every_letter[@]}"
+done
+WINDOWS=xp row InstallFolder.ThatRefusesWrites d=disc:cdrom
+WINDOWS=xp row MainWindow.LaidOutAsDesignedAndWorkedByKeyboard d=disc:cdrom
 
 wine_log "Windows tests: $((SECONDS - started)) s; screenshots in $artifacts"
 [ ${#failed[@]} -eq 0 ] || echo "e2e: failed: ${failed[*]}"

@@ -9,8 +9,6 @@
 #   than Windows waits before it puts a "Not Responding" ghost in a window's place);
 # - every listing asks for information level 0, the one Windows XP has (after the path, shown
 #   cut short when long);
-# - no rename is asked to replace a file that is read-only at that moment: each file's flag is
-#   followed through every attribute change and rename;
 # - the shell is asked to start the program elevated as often as the row says (ELEVATIONS, none
 #   unless told), each time with a working folder (Wine's shell moves there to start it), with a
 #   window that thread made put in the foreground just before (the trace shows only a pointer to
@@ -53,9 +51,6 @@ awk 'function called(name) { return index(tolower($0), ":call " tolower(name) "(
   called("kernel32.GetFileAttributesExW") || called("kernel32.FindFirstFileExW") {
     listings++
     newer += $0 !~ /"(\.\.\.)?,0+,/
-  }
-  called("kernel32.SetFileAttributesW") && paths(path) == 1 && match($0, /",[0-9a-f]+\)/) {
-    read_only[path[1]] = substr($0, RSTART + 2, RLENGTH - 3) ~ /[13579bdf]$/
   }
   /:Ret  user32\.CreateWindowExW\(/ && match($0, /retval=[0-9a-f]+/) {
     own[thread, substr($0, RSTART + 7, RLENGTH - 7)] = 1
@@ -106,11 +101,8 @@ awk 'function called(name) { return index(tolower($0), ":call " tolower(name) "(
   called("kernel32.CopyFileExW") && paths(path) == 2 { delete flushed[path[2]] }
   called("kernel32.MoveFileExW") && paths(path) == 2 {
     unflushed += path[1] ~ /\.~[0-9A-F][0-9A-F]$/ && !(path[1] in flushed)
-    replaced += read_only[path[2]]
     retried += renaming[thread] == path[1] && !index($0, "\"...,")  # not shown cut short
     renaming[thread] = path[1]
-    read_only[path[2]] = read_only[path[1]]
-    delete read_only[path[1]]
   }
   END {
     for (thread in program) {
@@ -120,13 +112,13 @@ awk 'function called(name) { return index(tolower($0), ":call " tolower(name) "(
     }
     printf "relay: error mode \"%s\" before the first drive query; %d listings, %d at a level" \
       " newer than XP; %d of %d windowed threads made a window before common controls, %d with" \
-      " ghosting on; %d renames over a read-only file; %d elevated starts asked (of %d), %d in a" \
+      " ghosting on; %d elevated starts asked (of %d), %d in a" \
       " folder:%s, %d from a window in front, %d let come to the front after; %d percentages, %d" \
       " shown before the last step was painted; %d renames tried again (at most %d); %d renames" \
       " of a copy not written through\n", first, listings, newer, early, windowed, ghosted,
-      replaced, elevations, expected, in_folder, folders, fronted, allowed, percentages, unpainted,
+      elevations, expected, in_folder, folders, fronted, allowed, percentages, unpainted,
       retried, retries, unflushed
-    exit !((!asked || first ~ /[13579bdf]$/) && !newer && !early && !ghosted && !replaced &&
+    exit !((!asked || first ~ /[13579bdf]$/) && !newer && !early && !ghosted &&
            elevations == expected && in_folder == elevations && fronted == elevations &&
            allowed == elevations && !unpainted && retried <= retries && !unflushed)
   }' expected="${ELEVATIONS:-0}" retries="${RETRIES:-0}" "$1"

@@ -4,6 +4,7 @@
 // of the program's code: what it must show is written out here.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <tlhelp32.h>
 #include <winternl.h>
 
 #include <filesystem>
@@ -134,6 +135,13 @@ std::wstring Setting(const wchar_t* name, bool host_path = false) {
   return host_path ? L"\\\\?\\unix" + value : value;
 }
 
+// The Windows generation the row runs the program as (tests/win32/generation.cpp), or none.
+std::wstring Generation() {
+  wchar_t name[16] = L"";
+  GetEnvironmentVariableW(L"KESTOVAR_WINDOWS", name, 16);
+  return name;
+}
+
 bool WaitUntil(const std::function<bool()>& ready, double seconds = 10) {
   const DWORD started = GetTickCount();
   for (;;) {
@@ -194,11 +202,45 @@ fs::path Beside(const wchar_t* name) {
   return fs::path(self).replace_filename(name);
 }
 
+// The paths of a process's modules of this name.
+std::vector<std::wstring> Modules(DWORD process, const wchar_t* name) {
+  std::vector<std::wstring> paths;
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process);
+  MODULEENTRY32W module{sizeof module};
+  for (BOOL more = Module32FirstW(snapshot, &module); more; more = Module32NextW(snapshot, &module)) {
+    if (_wcsicmp(module.szModule, name) == 0) paths.push_back(module.szExePath);
+  }
+  CloseHandle(snapshot);
+  return paths;
+}
+
+// The row's generation.dll loaded into a process started suspended, before its first instruction:
+// a thread of its own runs LoadLibraryW on it (the process's first thread to run, under Wine it
+// sets the process up first). Wine, too, answers as that Windows to what asks its version (Windows
+// 8 and later say 6.2 to a program whose manifest names none of them, as this one's does not).
+void LoadGeneration(const PROCESS_INFORMATION& started) {
+  const std::wstring dll = Beside(L"generation.dll").wstring();
+  const SIZE_T size = (dll.size() + 1) * sizeof(wchar_t);
+  void* name = VirtualAllocEx(started.hProcess, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+  ASSERT_TRUE(name && WriteProcessMemory(started.hProcess, name, dll.c_str(), size, nullptr));
+  const FARPROC load = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW");
+  const auto start = reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void (*)()>(load));
+  const HANDLE loader = CreateRemoteThread(started.hProcess, nullptr, 0, start, name, 0, nullptr);
+  ASSERT_TRUE(loader);
+  EXPECT_EQ(WaitForSingleObject(loader, 10000), WAIT_OBJECT_0);
+  CloseHandle(loader);
+  VirtualFreeEx(started.hProcess, name, 0, MEM_RELEASE);
+  EXPECT_EQ(Modules(started.dwProcessId, L"generation.dll").size(), 1u)
+      << "not run as " << Utf8(Generation());
+  const std::map<std::wstring, DWORD> majors = {{L"xp", 5}, {L"vista7", 6}, {L"10", 6}};
+  EXPECT_EQ(LOBYTE(GetVersion()), majors.at(Generation())) << "Wine's own version";
+}
+
 // Brenmira.exe (beside this exe, unless told), started in a folder as a user starts it from the
 // game's folder; ended if a test leaves it running. Its windows are the only ones on the row's
 // machine. Wine's programs run elevated; one started limited has the limited token that UAC
 // links to that, as a user's program has on Windows. Where told, a hook of refuse_windows.dll
-// refuses it windows from its start.
+// refuses it windows from its start. Where the row names a Windows generation, it runs as that.
 enum class Token { kElevated, kLimited };
 class Program {
  public:
@@ -219,6 +261,7 @@ class Program {
                                      CREATE_DEFAULT_ERROR_MODE | CREATE_SUSPENDED, nullptr,
                                      folder.c_str(), &startup, &info_));
     CloseHandle(linked.LinkedToken);
+    if (!Generation().empty()) LoadGeneration(info_);
     if (refusal != nullptr) {
       const HMODULE hooks = LoadLibraryW(Beside(L"refuse_windows.dll").c_str());
       const FARPROC found = GetProcAddress(hooks, refusal);
@@ -240,6 +283,7 @@ class Program {
     EXPECT_EQ(code, expected);
   }
   DWORD Id() const { return info_.dwProcessId; }
+  std::vector<std::wstring> Modules(const wchar_t* name) const { return testing::Modules(Id(), name); }
   // Its window with this title, or its message box, once shown.
   HWND Await(const wchar_t* title = nullptr) const {
     HWND found = nullptr;
@@ -471,6 +515,10 @@ void AnswerSuccess(const Program& program, const std::string& shot) {
   EXPECT_EQ(Seen(box), L"Sikeres másolás! | Minden fájl sikeresen felmásolva a CD-ről! | OK");
   EXPECT_EQ(Percent(), L"100%");
   ExpectBar(320, shot);
+  // Its controls are common controls 6, which the manifest names, from the side-by-side store.
+  const std::vector<std::wstring> controls = program.Modules(L"comctl32.dll");
+  ASSERT_EQ(controls.size(), 1u);
+  EXPECT_NE(controls[0].find(L"\\winsxs\\"), std::wstring::npos) << Utf8(controls[0]);
   Close(box, true);
 }
 
@@ -513,7 +561,7 @@ TEST(DiscFound, AmongEveryKindOfDrive) {
 
 // An installed copy that differs from the disc's (damaged, or another edition) is replaced, also
 // when it is read-only, as another tool leaves a file copied from the disc. Wine renames over a
-// read-only file, Windows does not: the row's relay check sees that no rename is asked to.
+// read-only file, Windows does not: the row runs as Windows answers that.
 // Started without elevation in a folder it can write, the program asks for none.
 TEST(InstallFolder, AtADriveRootOverADamagedCopy) {
   fs::create_directories(L"G:\\DATA");
@@ -640,6 +688,7 @@ TEST(InstallFolder, WithFilesInTheWay) {
 // with no window of its own, to end with its exit code. Wine starts that one limited too: it
 // lists every file, and asks no more. Started limited on a drive letter made of the folder with
 // subst, which an elevated program would not have, it asks nothing and lists every file itself.
+// XP knows no elevation: there it asks nothing anywhere, and lists every file itself.
 TEST(InstallFolder, ThatRefusesWrites) {
   fs::create_directories(kFolder);
   OnHost(L"chattr +i '../Játékok/Őrült Űrhajó'; : >immutable", L"immutable");
@@ -656,8 +705,10 @@ TEST(InstallFolder, ThatRefusesWrites) {
   // leads to: the elevated instance follows none.
   OnHost(L"ln -s Játékok ../Át && : >above", L"above");
   const fs::path through_link = L"C:\\Át\\Őrült Űrhajó";
+  // XP has no elevation to ask for.
   const auto expect_start = [&](const fs::path& folder, Token token, const fs::path& started,
-                                bool elevates) {
+                                bool elevation) {
+    const bool elevates = elevation && Generation() != L"xp";
     const Program program(folder, token, started);
     const MainWindow main = AwaitMain(program);
     EXPECT_EQ(Text(main.list), Report(kCatalogue));

@@ -117,6 +117,8 @@ WINDOWS=10 row InstallFolder.AtADriveRootOverADamagedCopy d=disc:cdrom g=empty:h
 row InstallFolder.AtThePathLengthLimit d=disc:cdrom
 RETRIES=150 row InstallFolder.WithFilesInTheWay d=big:cdrom
 ELEVATIONS=3 row InstallFolder.ThatRefusesWrites d=disc:cdrom
+# As Windows with UAC, where an elevated token is an administrator's ("Run as administrator").
+WINDOWS=10 ELEVATIONS=3 row InstallFolder.ThatRefusesWrites d=disc:cdrom
 row MainWindow.LaidOutAsDesignedAndWorkedByKeyboard d=disc:cdrom
 DPI=144 row MainWindow.LaidOutAsDesignedAndWorkedByKeyboard d=disc:cdrom
 row Retry.EachPassListsWhatIsStillMissingUntilTheLastOneEnds d=disc:cdrom

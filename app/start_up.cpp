@@ -72,7 +72,7 @@ bool HoldsAdministratorsRights(const Start& start) {
   // Under Wine every program has an elevated token, and there is no other Windows user whose
   // links could lie in wait: there it is the program's own elevated start alone.
   if (start.elevated) return true;
-  return TokenElevated().value_or(AdministratorsEnabled() && false) && !UnderWine();
+  return TokenElevated().value_or(AdministratorsEnabled()) && !UnderWine();
 }
 
 bool AnotherInstanceRuns(const Start& start) {

@@ -6,6 +6,7 @@
 // or "10" (every function Wine has). Under each, the program never finds Wine's wine_get_version,
 // so it takes itself to run on Windows.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstring>
 #include <iterator>
@@ -79,6 +80,23 @@ BOOL WINAPI Rename(LPCWSTR from, LPCWSTR to, DWORD flags) {
   return MoveFileExW(from, to, flags);
 }
 
+// Windows puts the elevation prompt in front only for a window of the asking program's that is in
+// the foreground, and else only flashes it on the taskbar, where the player may never see it: a
+// request without one is refused here.
+BOOL WINAPI ExecuteInFront(SHELLEXECUTEINFOW* request) {
+  const HWND owner = request->hwnd;
+  if (owner == nullptr || owner != GetForegroundWindow() ||
+      GetWindowThreadProcessId(owner, nullptr) != GetCurrentThreadId()) {
+    SetLastError(ERROR_CANCELLED);
+    return FALSE;
+  }
+  // Looked up, not imported: shell32 loaded with this DLL would come before the program's own
+  // defences, as it does not without it.
+  using Execute = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
+  const FARPROC execute = GetProcAddress(GetModuleHandleW(L"shell32.dll"), "ShellExecuteExW");
+  return reinterpret_cast<Execute>(reinterpret_cast<void (*)()>(execute))(request);
+}
+
 using Function = void (*)();
 struct Replacement {
   const char* dll;
@@ -90,7 +108,8 @@ const Replacement kReplacements[] = {
     {"advapi32.dll", "GetTokenInformation", reinterpret_cast<Function>(TokenInformation)},
     {"kernel32.dll", "CopyFileExW", reinterpret_cast<Function>(CopyWithFlags)},
     {"kernel32.dll", "FindFirstFileExW", reinterpret_cast<Function>(FindAtLevel)},
-    {"kernel32.dll", "MoveFileExW", reinterpret_cast<Function>(Rename)}};
+    {"kernel32.dll", "MoveFileExW", reinterpret_cast<Function>(Rename)},
+    {"shell32.dll", "ShellExecuteExW", reinterpret_cast<Function>(ExecuteInFront)}};
 
 // A function looked up as the generation's Windows answers: not found where that Windows lacks it,
 // and the generation's own answer for a call whose answers differ.

@@ -87,14 +87,17 @@ bool LinkGuard::Hold(const std::wstring& folder, Handle handle, bool kept) {
 DWORD LinkGuard::MakeFolder(const std::wstring& path) {
   const std::size_t separator = path.find_last_of(L'\\');
   if (separator == std::wstring::npos) return ERROR_BAD_PATHNAME;
-  const std::wstring outer = path.substr(0, separator);
+  // The engine joins a drive root and a name with a backslash of its own: "G:\\DATA".
+  std::size_t end = separator;
+  while (end > 0 && path[end - 1] == L'\\') --end;
+  const std::wstring outer = path.substr(0, end);
   HANDLE in = nullptr;
   for (const Held& held : held_) {
     if (held.name == outer) in = held.folder.get();
   }
   // A drive root is never held: no one can make it a link.
   Handle root;
-  if (in == nullptr && BelowTheRoot(path) == separator + 1) {
+  if (in == nullptr && BelowTheRoot(path) == end + 1) {
     root = Handle(CreateFileW((outer + L'\\').c_str(), kHeldAccess, kHeldSharing | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     in = root.get();

@@ -562,12 +562,18 @@ TEST(DiscFound, AmongEveryKindOfDrive) {
 // An installed copy that differs from the disc's (damaged, or another edition) is replaced, also
 // when it is read-only, as another tool leaves a file copied from the disc. Wine renames over a
 // read-only file, Windows does not: the row runs as Windows answers that.
-// Started without elevation in a folder it can write, the program asks for none.
+// Started without elevation in a folder it can write, the program asks for none; its own
+// elevated start in a drive root installs there as well.
 TEST(InstallFolder, AtADriveRootOverADamagedCopy) {
   fs::create_directories(L"G:\\DATA");
   std::ofstream(L"G:\\DATA\\ASSAULT.TR2") << "damaged";
   ASSERT_TRUE(SetFileAttributesW(L"G:\\DATA\\ASSAULT.TR2", FILE_ATTRIBUTE_READONLY));
   ExpectEveryFileCopied(Program(L"G:\\", Token::kLimited), L"G:\\");
+  fs::remove_all(L"G:\\DATA");
+  fs::remove_all(L"G:\\FMV");
+  ExpectEveryFileCopied(Program(L"G:\\", Token::kElevated, Beside(L"Brenmira.exe"),
+                                L"/elevated \"G:\\\\\""),
+                        L"G:\\");
 }
 
 // A folder as long as it can be for a plain copy of the longest name to fit the classic limit of

@@ -305,6 +305,12 @@ void RemoveLeftovers(const Text& destination) {
 // Makes the temporary copy writable: files on a disc are read-only, and the installed copy must
 // not be, or the next pass could not replace it.
 bool MadeWritable(const Text& temporary, DWORD& patience) {
+  // Asked by name first: a copy that came out writable needs no change, nor its handle.
+  const DWORD attributes = GetFileAttributesW(Wide(temporary));
+  if (attributes != INVALID_FILE_ATTRIBUTES && !IsALink(attributes) &&
+      attributes == Writable(attributes)) {
+    return true;
+  }
   Handle file;
   BY_HANDLE_FILE_INFORMATION found;
   WhileHeld(patience, [&] {
@@ -320,12 +326,14 @@ bool MadeWritable(const Text& temporary, DWORD& patience) {
 // would then stand for a file of the right size full of zeros.
 bool WrittenThrough(const Text& file, DWORD& patience) {
   Handle handle;
-  // A scanner may hold it.
+  // Opened as itself, so that a link put in its place is not taken for it; a scanner may hold it.
+  // (Nothing is changed through this handle: the name was checked where its flag was.)
   WhileHeld(patience, [&] {
-    handle = OpenChecked(file, GENERIC_WRITE, FILE_SHARE_READ);
+    handle = Handle(CreateFileW(Wide(file), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     return static_cast<bool>(handle);
   });
-  return handle && FlushFileBuffers(handle.get());
+  return handle && !OpenedOnALink(handle.get()) && FlushFileBuffers(handle.get());
 }
 
 // A folder name as a system query gives it: asked once for the size, then with that size.

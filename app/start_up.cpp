@@ -84,7 +84,12 @@ bool AnotherInstanceRuns(const Start& start) {
 }
 
 bool DllsRedirectedBesideTheExe() {
-  return GetFileAttributesW((ProgramPath() + L".local").c_str()) != INVALID_FILE_ATTRIBUTES;
+  // XP takes a manifest beside the exe before the one built in, and its assemblies' DLLs with it.
+  const std::wstring program = ProgramPath();
+  for (const wchar_t* redirection : {L".local", L".manifest"}) {
+    if (GetFileAttributesW((program + redirection).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  }
+  return false;
 }
 
 }  // namespace kestovar

@@ -39,8 +39,9 @@ bool HoldsAdministratorsRights(const Start& start);
 // both crawl. An elevated start is never sent away: the instance that made it waits for it.
 bool AnotherInstanceRuns(const Start& start);
 
-// Whether a folder named after the exe with ".local" is beside it: Windows would take the DLLs the
-// manifest names (common controls) from there. One beside the exe may be anyone's, and is not run
+// Whether a folder named after the exe with ".local", or a manifest named after it, is beside it:
+// Windows would take the DLLs the manifest names (common controls) from there, or those of the
+// other manifest's assemblies (XP prefers a manifest beside the exe to the one built in). One beside the exe may be anyone's, and is not run
 // with an administrator's rights.
 bool DllsRedirectedBesideTheExe();
 

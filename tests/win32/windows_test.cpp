@@ -771,6 +771,11 @@ TEST(InstallFolder, ThatRefusesWrites) {
   ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
   const std::wstring elevated_in_folder = L"/elevated \"" + kFolder.wstring() + L"\"";
   Program(system, Token::kElevated, redirected, elevated_in_folder).ExpectEndedWell(1);
+  const fs::path manifested = L"C:\\Asztal\\Brenmira.exe";  // XP reads a manifest beside it
+  fs::create_directories(manifested.parent_path());
+  fs::copy_file(exe, manifested);
+  std::ofstream(fs::path(manifested.wstring() + L".manifest")) << "<assembly/>";
+  Program(system, Token::kElevated, manifested, elevated_in_folder).ExpectEndedWell(1);
   EXPECT_FALSE(fs::exists(kFolder / L"DATA"));
   ExpectEveryFileCopied(
       Program(system, Token::kElevated, exe, L"/elevated \"" + kFolder.wstring() + L"\""), kFolder);

@@ -69,9 +69,9 @@ std::optional<bool> TokenElevated() {
 }
 
 bool HoldsAdministratorsRights(const Start& start) {
+  if (start.elevated) return true;
   // Under Wine every program has an elevated token, and there is no other Windows user whose
   // links could lie in wait: there it is the program's own elevated start alone.
-  if (start.elevated) return true;
   return TokenElevated().value_or(AdministratorsEnabled()) && !UnderWine();
 }
 

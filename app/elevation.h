@@ -16,6 +16,6 @@ namespace kestovar {
 // elevation on a Windows that has it, this starts the program again elevated (Windows asks the
 // user), given that folder; waits for it, still answering the system; and gives its exit code.
 // Nothing where there is no need, where elevation cannot help, or where it is declined.
-std::optional<DWORD> RunElevatedWhereNeeded(Services& services);
+std::optional<DWORD> RunElevatedIfNeeded(Services& services);
 
 }  // namespace kestovar

@@ -4,7 +4,8 @@
 #include <string_view>
 
 #include "platform/win32/handle.h"
-#include "platform/win32/win32_services.h"
+#include "platform/win32/system_dlls.h"
+#include "platform/win32/text.h"
 
 namespace kestovar {
 namespace {
@@ -13,10 +14,9 @@ namespace {
 // any other folder without; as given where the system cannot make it so.
 Text AsFolder(std::wstring_view given) {
   const std::wstring name(given);
-  std::wstring full(GetFullPathNameW(name.c_str(), 0, nullptr, nullptr), L'\0');
-  const DWORD written =
-      GetFullPathNameW(name.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-  full.resize(written < full.size() ? written : 0);
+  std::wstring full = FilledString([&](wchar_t* buffer, DWORD size) {
+    return GetFullPathNameW(name.c_str(), size, buffer, nullptr);
+  });
   if (full.empty()) full = name;
   if (full.size() > 3 && full.back() == L'\\') full.pop_back();
   return FromWide(full.c_str());
@@ -24,11 +24,11 @@ Text AsFolder(std::wstring_view given) {
 
 // Whether the Administrators group is enabled in the program's token: XP's way of holding an
 // administrator's rights. (From Vista on, a limited token has the group for denying only.)
-bool AdministratorsEnabled() {
+bool IsAdministratorsGroupEnabled() {
   SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
   PSID administrators = nullptr;
-  if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0,
-                                0, 0, 0, 0, 0, &administrators)) {
+  if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
+                                0, 0, 0, 0, &administrators)) {
     return false;
   }
   BOOL member = FALSE;
@@ -39,7 +39,7 @@ bool AdministratorsEnabled() {
 
 // Whether the program runs under Wine, as programs tell it: by ntdll's wine_get_version, which no
 // Windows has.
-bool UnderWine() { return LookUp<FARPROC>(L"ntdll.dll", "wine_get_version") != nullptr; }
+bool IsRunningUnderWine() { return LookUp<FARPROC>(L"ntdll.dll", "wine_get_version") != nullptr; }
 
 }  // namespace
 
@@ -56,7 +56,7 @@ Start ReadStart(const wchar_t* arguments) {
   return {true, rest.empty() ? Text() : AsFolder(rest)};
 }
 
-std::optional<bool> TokenElevated() {
+std::optional<bool> IsTokenElevated() {
   HANDLE opened = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened)) return std::nullopt;
   const Handle token(opened);
@@ -68,28 +68,19 @@ std::optional<bool> TokenElevated() {
   return elevation.TokenIsElevated != 0;
 }
 
-bool HoldsAdministratorsRights(const Start& start) {
+bool HasAdministratorRights(const Start& start) {
   if (start.elevated) return true;
   // Under Wine every program has an elevated token, and there is no other Windows user whose
-  // links could lie in wait: there it is the program's own elevated start alone.
-  return TokenElevated().value_or(AdministratorsEnabled()) && !UnderWine();
+  // reparse points could lie in wait: there it is the program's own elevated start alone.
+  return IsTokenElevated().value_or(IsAdministratorsGroupEnabled()) && !IsRunningUnderWine();
 }
 
-bool AnotherInstanceRuns(const Start& start) {
+bool IsAnotherInstanceRunning(const Start& start) {
   // The mutex is the system's to release when the program ends.
   CreateMutexW(nullptr, FALSE, L"Local\\Kestovar.Brenmira");
   // Access is denied to a mutex that an instance started elevated made: it runs too.
   const DWORD running = GetLastError();
   return (running == ERROR_ALREADY_EXISTS || running == ERROR_ACCESS_DENIED) && !start.elevated;
-}
-
-bool DllsRedirectedBesideTheExe() {
-  // XP takes a manifest beside the exe before the one built in, and its assemblies' DLLs with it.
-  const std::wstring program = ProgramPath();
-  for (const wchar_t* redirection : {L".local", L".manifest"}) {
-    if (GetFileAttributesW((program + redirection).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
-  }
-  return false;
 }
 
 }  // namespace kestovar

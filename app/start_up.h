@@ -25,24 +25,19 @@ struct Start {
 // itself; anything else is a start by the user.
 Start ReadStart(const wchar_t* arguments);
 
-// Whether the program's token is elevated; nothing where Windows has no elevation to tell (XP).
-std::optional<bool> TokenElevated();
+// Whether the program's token is elevated (a limited token is not); nothing where Windows has no
+// elevation to tell (XP).
+std::optional<bool> IsTokenElevated();
 
 // Whether the pass holds an administrator's rights, however it was started (the program's own
 // elevation, "Run as administrator", an elevated installer or command prompt, the built-in
 // Administrator): an elevated token, or on XP one with the Administrators group enabled. Such a
-// pass is a privilege boundary: it follows no link that another user may have made, and loads
-// nothing from a folder beside the exe.
-bool HoldsAdministratorsRights(const Start& start);
+// pass is a privilege boundary: it follows no reparse point that another user may have made, and
+// loads nothing from a folder beside the exe.
+bool HasAdministratorRights(const Start& start);
 
 // Whether an instance runs already in this session: two passes reading one CD-ROM drive at once
 // both crawl. An elevated start is never sent away: the instance that made it waits for it.
-bool AnotherInstanceRuns(const Start& start);
-
-// Whether a folder named after the exe with ".local", or a manifest named after it, is beside it:
-// Windows would take the DLLs the manifest names (common controls) from there, or those of the
-// other manifest's assemblies (XP prefers a manifest beside the exe to the one built in). One beside the exe may be anyone's, and is not run
-// with an administrator's rights.
-bool DllsRedirectedBesideTheExe();
+bool IsAnotherInstanceRunning(const Start& start);
 
 }  // namespace kestovar

@@ -23,7 +23,7 @@
 
 #include "engine/copy_engine.h"
 #include "engine/displays.h"
-#include "platform/resumption.h"
+#include "engine/resumption.h"
 #include "platform/services.h"
 
 using namespace kestovar;

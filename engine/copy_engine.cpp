@@ -5,8 +5,8 @@
 
 #include "engine/probes.h"
 #include "engine/texts.h"
-#include "platform/checked16.h"
-#include "platform/decimal.h"
+#include "engine/checked16.h"
+#include "engine/decimal.h"
 
 namespace kestovar {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "engine/catalogue.h"
 #include "engine/displays.h"
-#include "platform/resumption.h"
+#include "engine/resumption.h"
 #include "platform/services.h"
 
 namespace kestovar {

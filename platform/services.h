@@ -1,5 +1,6 @@
 // What the copy engine needs from the operating system. Every operation may fail by throwing
-// a Failure with an error number; see resumption.h. (Names avoid the macros of <windows.h>.)
+// a Failure with an error number; engine/resumption.h says how the engine goes on after one.
+// (Names avoid the macros of <windows.h>.)
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,11 @@
 #include <string>
 
 namespace kestovar {
+
+// A failed operation, carrying its error number (never 0).
+struct Failure {
+  int number;
+};
 
 // Texts are UTF-16 throughout; only the two drive queries speak 8-bit text.
 using Text = std::u16string;
@@ -30,6 +36,10 @@ inline constexpr int kStyleCritical = 16;
 class Services {
  public:
   virtual ~Services() = default;
+
+  // Around each pass, for what an implementation keeps from one pass to the next.
+  virtual void BeginPass() {}
+  virtual void EndPass() {}
 
   // The current directory, as the system writes it (a drive root ends with a backslash).
   virtual Text CurrentDirectory() = 0;

@@ -8,7 +8,7 @@
 
 #include "engine/copy_engine.h"
 #include "engine/probes.h"
-#include "platform/checked16.h"
+#include "engine/checked16.h"
 
 namespace kestovar {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "platform/win32/win32_services.h"
+#include "platform/win32/system_dlls.h"
 
 namespace kestovar {
 namespace {
@@ -37,8 +37,8 @@ bool SetInformation(HANDLE handle, void* information, ULONG size, ULONG kind) {
 
 }  // namespace
 
-Handle CreateInFolder(HANDLE folder, const std::wstring& name, ACCESS_MASK access,
-                      ULONG attributes, ULONG share, ULONG disposition, ULONG options) {
+Handle CreateInFolder(HANDLE folder, const std::wstring& name, ACCESS_MASK access, ULONG attributes,
+                      ULONG share, ULONG disposition, ULONG options) {
   using Create = Status(NTAPI*)(HANDLE*, ACCESS_MASK, OBJECT_ATTRIBUTES*, IO_STATUS_BLOCK*,
                                 LARGE_INTEGER*, ULONG, ULONG, ULONG, ULONG, void*, ULONG);
   static const auto create = LookUp<Create>(L"ntdll.dll", "NtCreateFile");
@@ -56,9 +56,8 @@ Handle CreateInFolder(HANDLE folder, const std::wstring& name, ACCESS_MASK acces
     SetLastError(ERROR_PROC_NOT_FOUND);
     return Handle();
   }
-  const Status created = create(&made, access | SYNCHRONIZE, &object, &status, nullptr,
-                                attributes, share, disposition, options | kSynchronousIo,
-                                nullptr, 0);
+  const Status created = create(&made, access | SYNCHRONIZE, &object, &status, nullptr, attributes,
+                                share, disposition, options | kSynchronousIo, nullptr, 0);
   return Succeeded(created) ? Handle(made) : Handle();
 }
 

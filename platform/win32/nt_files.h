@@ -13,20 +13,20 @@
 namespace kestovar {
 
 // NtCreateFile's dispositions and options, as the WDK names them.
-inline constexpr ULONG kFileCreate = 2;            // FILE_CREATE: only where the name is free
-inline constexpr ULONG kFileOpenIf = 3;            // FILE_OPEN_IF
-inline constexpr ULONG kDirectoryFile = 0x1;       // FILE_DIRECTORY_FILE
-inline constexpr ULONG kSynchronousIo = 0x20;      // FILE_SYNCHRONOUS_IO_NONALERT
-inline constexpr ULONG kNonDirectoryFile = 0x40;   // FILE_NON_DIRECTORY_FILE
-inline constexpr ULONG kDeleteOnClose = 0x1000;    // FILE_DELETE_ON_CLOSE
+inline constexpr ULONG kFileCreate = 2;               // FILE_CREATE: only where the name is free
+inline constexpr ULONG kFileOpenIf = 3;               // FILE_OPEN_IF
+inline constexpr ULONG kDirectoryFile = 0x1;          // FILE_DIRECTORY_FILE
+inline constexpr ULONG kSynchronousIo = 0x20;         // FILE_SYNCHRONOUS_IO_NONALERT
+inline constexpr ULONG kNonDirectoryFile = 0x40;      // FILE_NON_DIRECTORY_FILE
+inline constexpr ULONG kDeleteOnClose = 0x1000;       // FILE_DELETE_ON_CLOSE
 inline constexpr ULONG kOpenReparsePoint = 0x200000;  // FILE_OPEN_REPARSE_POINT
 
 // The file or folder `name` in the folder the handle holds, whatever the folder's path leads to by
 // now (NtCreateFile with the folder as RootDirectory); with FILE_OPEN_REPARSE_POINT a link of that
 // name is not followed, and with FILE_CREATE a name a link has taken fails as taken. An empty
 // handle where it fails.
-Handle CreateInFolder(HANDLE folder, const std::wstring& name, ACCESS_MASK access,
-                      ULONG attributes, ULONG share, ULONG disposition, ULONG options);
+Handle CreateInFolder(HANDLE folder, const std::wstring& name, ACCESS_MASK access, ULONG attributes,
+                      ULONG share, ULONG disposition, ULONG options);
 
 // The path of what the handle holds on its volume, "\Games\X\DATA" (FileNameInformation): through
 // every link and alias that the open went through, of the file system's and of the object

@@ -14,7 +14,8 @@
 #include <set>
 #include <sstream>
 
-#include "platform/resumption.h"
+#include "platform/win32/errors.h"
+#include "platform/win32/message_pump.h"
 #include "platform/win32/win32_services.h"
 
 namespace kestovar::testing {
@@ -94,7 +95,7 @@ TEST(Services, CopyProgressAnswersWaitingCallsButLeavesInputQueued) {
   CloseHandle(caller);
   PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
   const LARGE_INTEGER size{};
-  EXPECT_EQ(KeepAliveDuringCopy(size, size, size, size, 1, CALLBACK_CHUNK_FINISHED, nullptr,
+  EXPECT_EQ(CopyProgressRoutine(size, size, size, size, 1, CALLBACK_CHUNK_FINISHED, nullptr,
                                 nullptr, nullptr),
             static_cast<DWORD>(PROGRESS_CONTINUE));
   EXPECT_TRUE(seen_by_window.count(WM_USER));

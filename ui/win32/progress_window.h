@@ -8,11 +8,11 @@
 
 namespace kestovar::ui {
 
-class Folyamat : public ProgressDisplay {
+class ProgressWindow : public ProgressDisplay {
  public:
   static constexpr wchar_t kClassName[] = L"Kestovar.Folyamat";
 
-  explicit Folyamat(HINSTANCE instance);
+  explicit ProgressWindow(HINSTANCE instance);
 
   void Show() override;
   void Repaint() override;
@@ -26,15 +26,14 @@ class Folyamat : public ProgressDisplay {
 
  private:
   HWND Loaded();  // the window, created with its design values when it is not loaded
-  void Form_Load() {}
   void Paint(HDC dc) const;
   RECT BarRect() const;
 
   HINSTANCE instance_;
   HWND owner_ = nullptr;  // hidden; owning the window keeps it out of the taskbar
   HWND hwnd_ = nullptr;
-  HWND foly_ = nullptr;
-  float tegla_width_ = 0;
+  HWND percent_ = nullptr;  // foly: the percentage text
+  float bar_width_ = 0;     // of tegla, the bar, in twips
 };
 
 }  // namespace kestovar::ui

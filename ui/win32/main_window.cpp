@@ -1,8 +1,9 @@
-#include "ui/win32/copy_files.h"
+#include "ui/win32/main_window.h"
 
-#include "platform/resumption.h"
+#include "engine/resumption.h"
+#include "platform/win32/text.h"
 #include "ui/layout.h"
-#include "ui/win32/win32_ui.h"
+#include "ui/win32/windowing.h"
 
 namespace kestovar::ui {
 namespace {
@@ -13,7 +14,7 @@ constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
 constexpr DWORD kExStyle = WS_EX_APPWINDOW;
 constexpr int kIconId = 1;
 // Control ids stay clear of IDOK and IDCANCEL: Enter and Escape press nothing.
-enum ControlId { kHianylistaId = 100, kCdUjraId, kKilepId, kLabel1Id };
+enum ControlId { kListId = 100, kRetryId, kExitId, kInstructionId };
 
 // A multi-line text box keeps Tab for itself and closes its window on Escape. The list hands
 // Tab on to the buttons, and Escape does nothing: the window has no cancel button.
@@ -31,16 +32,16 @@ LRESULT CALLBACK ListKeys(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
 
 }  // namespace
 
-copy_files::copy_files(HINSTANCE instance, Win32Services& services, Folyamat& progress)
+MainWindow::MainWindow(HINSTANCE instance, Services& services, ProgressWindow& progress)
     : instance_(instance),
       services_(services),
-      folyamat_(progress),
+      progress_(progress),
       engine_(services, progress, *this) {
-  RegisterWindowClass<copy_files>(instance, kClassName,
+  RegisterWindowClass<MainWindow>(instance, kClassName,
                                   LoadIconW(instance, MAKEINTRESOURCEW(kIconId)));
 }
 
-HWND copy_files::Loaded() {
+HWND MainWindow::Loaded() {
   if (hwnd_ != nullptr) return hwnd_;
   // Made when the list is first written or the window first shown: a pass that finds nothing
   // missing ends the program without ever making it.
@@ -52,55 +53,55 @@ HWND copy_files::Loaded() {
   return hwnd_;
 }
 
-void copy_files::CreateControls() {
+void MainWindow::CreateControls() {
   // Created in tab order.
-  hianylista_ = CreateControl(hwnd_, L"EDIT", kHianylistaText,
-                              WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY,
-                              WS_EX_CLIENTEDGE, hianylista, kHianylistaId);
+  list_ = CreateControl(hwnd_, L"EDIT", kHianylistaText,
+                        WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY,
+                        WS_EX_CLIENTEDGE, hianylista, kListId);
   edit_procedure = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(hianylista_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListKeys)));
-  cd_ujra_ = CreateControl(hwnd_, L"BUTTON", kCdUjraText, WS_TABSTOP | BS_PUSHBUTTON, 0, cd_ujra,
-                           kCdUjraId);
-  kilep_ =
-      CreateControl(hwnd_, L"BUTTON", kKilepText, WS_TABSTOP | BS_PUSHBUTTON, 0, kilep, kKilepId);
-  label1_ = CreateControl(hwnd_, L"STATIC", kLabel1Text, SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, Label1,
-                          kLabel1Id);
-  focus_ = hianylista_;
+      SetWindowLongPtrW(list_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListKeys)));
+  retry_ = CreateControl(hwnd_, L"BUTTON", kCdUjraText, WS_TABSTOP | BS_PUSHBUTTON, 0, cd_ujra,
+                         kRetryId);
+  exit_ =
+      CreateControl(hwnd_, L"BUTTON", kKilepText, WS_TABSTOP | BS_PUSHBUTTON, 0, kilep, kExitId);
+  instruction_ = CreateControl(hwnd_, L"STATIC", kLabel1Text, SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0,
+                               Label1, kInstructionId);
+  focus_ = list_;
 }
 
-void copy_files::Form_Load() {
+void MainWindow::RunFirstPass() {
   engine_.state.szazalekStart = 0;
   Pass();
 }
 
-void copy_files::Pass() {
+void MainWindow::Pass() {
   services_.BeginPass();
   engine_.Masol();
   services_.EndPass();
 }
 
-void copy_files::Show() {
+void MainWindow::Show() {
   ShowWindow(Loaded(), SW_SHOWNORMAL);
   SetForegroundWindow(hwnd_);
-  SetFocus(hianylista_);
+  SetFocus(list_);
 }
 
-void copy_files::SetText(const Text& text) {
+void MainWindow::SetText(const Text& text) {
   Loaded();
-  SetWindowTextW(hianylista_, Wide(text));
+  SetWindowTextW(list_, Wide(text));
 }
 
-void copy_files::cd_ujra_Click() { Pass(); }
+void MainWindow::OnRetryClicked() { Pass(); }
 
-void copy_files::kilep_Click() {
+void MainWindow::OnExitClicked() {
   // The warning only informs: where it cannot be shown, both windows close all the same.
   ErrorState unshown;
   step(unshown, [&] { services_.ShowMessage(kExitWarning, kStyleOk, Text(kExitTitle)); });
-  folyamat_.Unload();
+  progress_.Unload();
   DestroyWindow(hwnd_);
 }
 
-LRESULT copy_files::Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT MainWindow::Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_CREATE:
       hwnd_ = hwnd;
@@ -108,12 +109,12 @@ LRESULT copy_files::Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
       WindowOpened(hwnd);
       return 0;
     case WM_COMMAND:
-      if (HIWORD(wparam) == BN_CLICKED && LOWORD(wparam) == kCdUjraId) cd_ujra_Click();
-      if (HIWORD(wparam) == BN_CLICKED && LOWORD(wparam) == kKilepId) kilep_Click();
+      if (HIWORD(wparam) == BN_CLICKED && LOWORD(wparam) == kRetryId) OnRetryClicked();
+      if (HIWORD(wparam) == BN_CLICKED && LOWORD(wparam) == kExitId) OnExitClicked();
       return 0;
     case WM_CTLCOLORSTATIC: {
       // The instruction sits on the menu colour; the read-only list keeps a text box's white.
-      const int colour = reinterpret_cast<HWND>(lparam) == label1_ ? COLOR_MENU : COLOR_WINDOW;
+      const int colour = reinterpret_cast<HWND>(lparam) == instruction_ ? COLOR_MENU : COLOR_WINDOW;
       HDC dc = reinterpret_cast<HDC>(wparam);
       SetBkColor(dc, GetSysColor(colour));
       SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
@@ -132,6 +133,17 @@ LRESULT copy_files::Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
       break;
   }
   return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+void BringRunningInstanceForward() {
+  for (const wchar_t* name : {MainWindow::kClassName, ProgressWindow::kClassName}) {
+    const HWND window = FindWindowW(name, nullptr);
+    if (window == nullptr || !IsWindowVisible(window)) continue;
+    // Asynchronous: the other instance may be in the middle of a pass, not answering.
+    if (IsIconic(window)) ShowWindowAsync(window, SW_RESTORE);
+    SetForegroundWindow(window);
+    return;
+  }
 }
 
 }  // namespace kestovar::ui

@@ -1,20 +1,17 @@
 // The error model of the copy engine: one error number, and statement-level resumption.
 //
-// Platform services and checked arithmetic fail by throwing a Failure. Code that runs
-// "statement by statement" wraps every statement in step() and every condition in holds():
-// a failure abandons the rest of that statement, leaves its number in the ErrorState, and
-// execution goes on with the next statement. A failing condition counts as holding, so the
+// Platform services and checked arithmetic fail by throwing a Failure (platform/services.h).
+// Code that runs "statement by statement" wraps every statement in step() and every condition in
+// holds(): a failure abandons the rest of that statement, leaves its number in the ErrorState,
+// and execution goes on with the next statement. A failing condition counts as holding, so the
 // then-branch runs; that is how the copy pass has always behaved, quirks included.
 #pragma once
 
 #include <new>
 
-namespace kestovar {
+#include "platform/services.h"
 
-// A failed operation, carrying its error number (never 0).
-struct Failure {
-  int number;
-};
+namespace kestovar {
 
 // Error numbers the engine itself raises or tests for.
 namespace error {

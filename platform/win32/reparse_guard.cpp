@@ -1,21 +1,9 @@
-#include "platform/win32/links.h"
+#include "platform/win32/reparse_guard.h"
 
+#include "platform/win32/checked_files.h"
 #include "platform/win32/nt_files.h"
-#include "platform/win32/win32_services.h"
 
 namespace kestovar {
-
-LinkGuard::LinkGuard(bool follows_links) : follows_links_(follows_links) {
-  if (follows_links) return;
-  // Windows 8 has the call; only Windows that know the policy take it, the others refuse it, and
-  // the checks below guard alone.
-  using SetPolicy = BOOL(WINAPI*)(int policy, const void* settings, SIZE_T size);
-  const auto set = LookUp<SetPolicy>(L"kernel32.dll", "SetProcessMitigationPolicy");
-  constexpr int kRedirectionTrustPolicy = 16;  // ProcessRedirectionTrustPolicy
-  constexpr DWORD kEnforceRedirectionTrust = 1;
-  if (set != nullptr) set(kRedirectionTrustPolicy, &kEnforceRedirectionTrust, sizeof(DWORD));
-}
-
 namespace {
 
 // Where the first folder below the drive root begins in the path: after "C:\", also written
@@ -38,9 +26,9 @@ Handle Keeper(HANDLE folder) {
 
 }  // namespace
 
-bool LinkGuard::ThroughALink(const std::wstring& path) {
+bool ReparsePointGuard::CrossesReparsePoint(const std::wstring& path) {
   // The engine writes every path in the folder as the folder itself was answered.
-  if (follows_links_ || folder_.empty() || path.compare(0, folder_.size(), folder_) != 0) {
+  if (follows_ || folder_.empty() || path.compare(0, folder_.size(), folder_) != 0) {
     return false;
   }
   // Another folder whose name begins as this one's is not in it.
@@ -52,15 +40,15 @@ bool LinkGuard::ThroughALink(const std::wstring& path) {
   for (std::size_t end = path.find(L'\\', from); end != std::wstring::npos;
        end = path.find(L'\\', end + 1)) {
     if (path[end - 1] == L'\\') continue;  // a backslash doubled (the engine joins with its own)
-    if (!HoldsNoLink(path.substr(0, end), end >= folder_.size())) return true;
+    if (!HoldIfNoReparsePoint(path.substr(0, end), end >= folder_.size())) return true;
   }
-  // The name itself: the attributes of a link are its own, not those of what it leads to.
-  return IsALink(GetFileAttributesW(path.c_str()));
+  // The name itself: the attributes of a reparse point are its own, not those of what it leads to.
+  return IsReparsePoint(GetFileAttributesW(path.c_str()));
 }
 
-bool LinkGuard::HoldsNoLink(const std::wstring& folder, bool kept) {
-  for (const Held& held : held_) {
-    if (held.name == folder) return !OpenedOnALink(held.folder.get());
+bool ReparsePointGuard::HoldIfNoReparsePoint(const std::wstring& folder, bool kept) {
+  for (const HeldFolder& held : held_) {
+    if (held.name == folder) return !IsOpenedOnReparsePoint(held.folder.get());
   }
   // Opened as itself, not as what it may lead to.
   Handle handle(CreateFileW(folder.c_str(), kHeldAccess, kHeldSharing, nullptr, OPEN_EXISTING,
@@ -70,21 +58,22 @@ bool LinkGuard::HoldsNoLink(const std::wstring& folder, bool kept) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
   }
   // Asked of what was opened and of the name, which no one can change while it is open (Wine
-  // tells a link by its name only): before the keeper is made, which would be made where a link
-  // leads.
-  if (OpenedOnALink(handle.get()) || IsALink(GetFileAttributesW(folder.c_str()))) return false;
+  // tells a symbolic link by its name only): before the keeper is made, which would be made where a
+  // reparse point leads.
+  if (IsOpenedOnReparsePoint(handle.get()) || IsReparsePoint(GetFileAttributesW(folder.c_str())))
+    return false;
   return Hold(folder, std::move(handle), kept);
 }
 
-bool LinkGuard::Hold(const std::wstring& folder, Handle handle, bool kept) {
+bool ReparsePointGuard::Hold(const std::wstring& folder, Handle handle, bool kept) {
   Handle keeper = kept ? Keeper(handle.get()) : Handle();
-  // Asked of what was opened once more, when nothing can make it a link any more.
-  if ((kept && !keeper) || OpenedOnALink(handle.get())) return false;
+  // Asked of what was opened once more, when nothing can make it a reparse point any more.
+  if ((kept && !keeper) || IsOpenedOnReparsePoint(handle.get())) return false;
   held_.push_back({folder, std::move(handle), std::move(keeper)});
   return true;
 }
 
-DWORD LinkGuard::MakeFolder(const std::wstring& path) {
+DWORD ReparsePointGuard::CreateFolder(const std::wstring& path) {
   const std::size_t separator = path.find_last_of(L'\\');
   if (separator == std::wstring::npos) return ERROR_BAD_PATHNAME;
   // The engine joins a drive root and a name with a backslash of its own: "G:\\DATA".
@@ -92,19 +81,20 @@ DWORD LinkGuard::MakeFolder(const std::wstring& path) {
   while (end > 0 && path[end - 1] == L'\\') --end;
   const std::wstring outer = path.substr(0, end);
   HANDLE in = nullptr;
-  for (const Held& held : held_) {
+  for (const HeldFolder& held : held_) {
     if (held.name == outer) in = held.folder.get();
   }
-  // A drive root is never held: no one can make it a link.
+  // A drive root is never held: no one can make it a reparse point.
   Handle root;
   if (in == nullptr && BelowTheRoot(path) == end + 1) {
-    root = Handle(CreateFileW((outer + L'\\').c_str(), kHeldAccess, kHeldSharing | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    root =
+        Handle(CreateFileW((outer + L'\\').c_str(), kHeldAccess, kHeldSharing | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     in = root.get();
   }
   if (in == nullptr) return ERROR_PATH_NOT_FOUND;  // the folder it would be in is not there
-  // Made in the folder by its handle: a name taken since it was checked, by a link too, fails as
-  // taken.
+  // Made in the folder by its handle: a name taken since it was checked, by a reparse point too,
+  // fails as taken.
   Handle made = CreateInFolder(in, path.substr(separator + 1), kHeldAccess, FILE_ATTRIBUTE_NORMAL,
                                kHeldSharing, kFileCreate, kDirectoryFile | kOpenReparsePoint);
   if (!made) return GetLastError();
@@ -112,6 +102,6 @@ DWORD LinkGuard::MakeFolder(const std::wstring& path) {
                                                                     : ERROR_ACCESS_DENIED;
 }
 
-void LinkGuard::LetGo() { held_.clear(); }
+void ReparsePointGuard::ReleaseFolders() { held_.clear(); }
 
 }  // namespace kestovar

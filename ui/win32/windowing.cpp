@@ -1,4 +1,4 @@
-#include "ui/win32/win32_ui.h"
+#include "ui/win32/windowing.h"
 
 #include <commctrl.h>
 
@@ -6,9 +6,8 @@
 #include <iterator>
 #include <vector>
 
-#include "platform/win32/win32_services.h"
-#include "ui/win32/copy_files.h"
-#include "ui/win32/folyamat.h"
+#include "platform/win32/system_dlls.h"
+#include "platform/win32/text.h"
 
 namespace kestovar::ui {
 namespace {
@@ -67,17 +66,6 @@ HWND CreateControl(HWND parent, const wchar_t* window_class, const char16_t* tex
       reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), FALSE);
   return control;
-}
-
-void BringRunningForward() {
-  for (const wchar_t* name : {copy_files::kClassName, Folyamat::kClassName}) {
-    const HWND window = FindWindowW(name, nullptr);
-    if (window == nullptr || !IsWindowVisible(window)) continue;
-    // Asynchronous: the other instance may be in the middle of a pass, not answering.
-    if (IsIconic(window)) ShowWindowAsync(window, SW_RESTORE);
-    SetForegroundWindow(window);
-    return;
-  }
 }
 
 void WindowOpened(HWND window) { open_windows.push_back(window); }

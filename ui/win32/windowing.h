@@ -1,10 +1,10 @@
 // What both windows share on Win32: pixel conversion at the screen's DPI, the dialog font,
-// child-control creation from the design table, and the count of open windows.
+// child-control creation from the design table, the window procedure, and the count of open
+// windows.
 #pragma once
 
 #include <windows.h>
 
-#include "platform/win32/win32_services.h"  // Wide
 #include "ui/layout.h"
 
 namespace kestovar::ui {
@@ -21,10 +21,6 @@ RECT PixelRect(const Box& box);
 // unless they were loaded before the first window; later Windows load them on demand. Looked up
 // at run time, so that a start without them still shows plain controls.
 void LoadCommonControls();
-
-// Brings the window of the program's instance that runs already to the front, where it has
-// one: the list when shown, else the progress window.
-void BringRunningForward();
 
 // The font of every control: the dialog face the layout was drawn for, at the screen's DPI.
 HFONT DialogFont();

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "platform/resumption.h"
+#include "engine/resumption.h"
 
 namespace kestovar {
 

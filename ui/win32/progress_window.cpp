@@ -1,11 +1,12 @@
-#include "ui/win32/folyamat.h"
+#include "ui/win32/progress_window.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "platform/resumption.h"
+#include "platform/services.h"
+#include "platform/win32/text.h"
 #include "ui/layout.h"
-#include "ui/win32/win32_ui.h"
+#include "ui/win32/windowing.h"
 
 namespace kestovar::ui {
 namespace {
@@ -14,53 +15,52 @@ using namespace progress_window;
 
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;  // fixed, close button only
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;                    // dialog frame, no icon
-constexpr int kFolyId = 100;
+constexpr int kPercentId = 100;
 constexpr int kWindowUnavailable = 7;  // error number when the window cannot be created
 
 }  // namespace
 
-Folyamat::Folyamat(HINSTANCE instance) : instance_(instance) {
-  RegisterWindowClass<Folyamat>(instance, kClassName, nullptr);
+ProgressWindow::ProgressWindow(HINSTANCE instance) : instance_(instance) {
+  RegisterWindowClass<ProgressWindow>(instance, kClassName, nullptr);
 }
 
-HWND Folyamat::Loaded() {
+HWND ProgressWindow::Loaded() {
   if (hwnd_ != nullptr) return hwnd_;
   if (owner_ == nullptr) {
     owner_ = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance_,
                              nullptr);
   }
-  tegla_width_ = static_cast<float>(tegla.width);
+  bar_width_ = static_cast<float>(tegla.width);
   const SIZE size = OuterSize(kClient, kStyle, kExStyle);
   CreateWindowExW(kExStyle, kClassName, Wide(kTitle), kStyle, CW_USEDEFAULT, CW_USEDEFAULT, size.cx,
                   size.cy, owner_, nullptr, instance_, this);
   if (hwnd_ == nullptr) throw Failure{kWindowUnavailable};
-  Form_Load();
   return hwnd_;
 }
 
-void Folyamat::Show() {
+void ProgressWindow::Show() {
   HWND hwnd = Loaded();
   ShowWindow(hwnd, SW_SHOW);
   SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   SetForegroundWindow(hwnd);
 }
 
-void Folyamat::Repaint() {
+void ProgressWindow::Repaint() {
   // Paints now what changed since the last paint: all of a window just shown, then the bar's
   // new strip and the percentage text. Erasing the whole window each time would flicker where
   // nothing composes the screen (XP), and costs time during the pass.
   RedrawWindow(Loaded(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
-void Folyamat::SetPercentText(const Text& text) {
+void ProgressWindow::SetPercentText(const Text& text) {
   Loaded();
-  SetWindowTextW(foly_, Wide(text));
+  SetWindowTextW(percent_, Wide(text));
 }
 
-void Folyamat::SetBarWidth(float twips) {
+void ProgressWindow::SetBarWidth(float twips) {
   HWND hwnd = Loaded();
   const RECT old_bar = BarRect();
-  tegla_width_ = twips;
+  bar_width_ = twips;
   // Only the strip between the old and the new right edge changes, with the outline's column
   // on its inner side. Painted now by a repaint, or by whatever paints next (a message box, the
   // event loop).
@@ -70,17 +70,17 @@ void Folyamat::SetBarWidth(float twips) {
   InvalidateRect(hwnd, &changed, TRUE);
 }
 
-void Folyamat::Unload() {
+void ProgressWindow::Unload() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
 }
 
-RECT Folyamat::BarRect() const {
+RECT ProgressWindow::BarRect() const {
   Box bar = tegla;
-  bar.width = static_cast<int>(std::lround(tegla_width_));
+  bar.width = static_cast<int>(std::lround(bar_width_));
   return PixelRect(bar);
 }
 
-void Folyamat::Paint(HDC dc) const {
+void ProgressWindow::Paint(HDC dc) const {
   const HGDIOBJ old_pen = SelectObject(dc, GetStockObject(DC_PEN));
   const HGDIOBJ old_brush = SelectObject(dc, GetStockObject(NULL_BRUSH));
   SetDCPenColor(dc, GetSysColor(COLOR_WINDOWTEXT));
@@ -99,11 +99,12 @@ void Folyamat::Paint(HDC dc) const {
   SelectObject(dc, old_pen);
 }
 
-LRESULT Folyamat::Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT ProgressWindow::Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_CREATE:
       hwnd_ = hwnd;
-      foly_ = CreateControl(hwnd, L"STATIC", kFolyText, SS_CENTER | SS_NOPREFIX, 0, foly, kFolyId);
+      percent_ =
+          CreateControl(hwnd, L"STATIC", kFolyText, SS_CENTER | SS_NOPREFIX, 0, foly, kPercentId);
       WindowOpened(hwnd);
       return 0;
     case WM_PAINT: {
@@ -114,7 +115,7 @@ LRESULT Folyamat::Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) 
     }
     case WM_NCDESTROY:
       hwnd_ = nullptr;
-      foly_ = nullptr;
+      percent_ = nullptr;
       WindowClosed(hwnd);
       break;
   }

@@ -22,7 +22,7 @@ constexpr wchar_t kPromptOwnerClass[] = L"Kestovar.Elevation";
 // Whether the path is on a drive letter of this logon's own: one the user mapped to a network
 // share, or made of a folder with subst. Elevation is a logon of its own, which does not have
 // those letters: an elevated instance would find neither its exe nor its folder there.
-bool IsOnLogonDrive(const std::wstring& path) {
+bool IsOnPerLogonDrive(const std::wstring& path) {
   if (path.size() < 2 || path[1] != L':') return false;
   const wchar_t letter[] = {path[0], L':', L'\0'};
   const wchar_t root[] = {path[0], L':', L'\\', L'\0'};
@@ -96,7 +96,7 @@ Text ResolveFolder(const Text& folder) {
   // given.
   if (path.size() < 7 || path.compare(0, 4, L"\\\\?\\") != 0 || path[5] != L':') return folder;
   path.erase(0, 4);
-  return IsOnLogonDrive(path) ? folder : FromWide(path.c_str());
+  return IsOnPerLogonDrive(path) ? folder : FromWide(path.c_str());
 }
 
 // Starts the program again elevated in the folder and waits for it: its exit code, or nothing
@@ -151,8 +151,8 @@ std::optional<DWORD> RunElevatedIfNeeded(Services& services) {
   try {
     const Text folder = services.CurrentDirectory();
     // The exe may well be on the game's disc: only a letter of the user's own keeps it away.
-    if (folder.empty() || !CanElevationHelp(folder) || IsOnLogonDrive(Wide(folder)) ||
-        IsOnLogonDrive(ProgramPath()) || HasDllRedirection() || !IsWriteDenied(folder)) {
+    if (folder.empty() || !CanElevationHelp(folder) || IsOnPerLogonDrive(Wide(folder)) ||
+        IsOnPerLogonDrive(ProgramPath()) || HasDllRedirection() || !IsWriteDenied(folder)) {
       return std::nullopt;
     }
     return RunElevated(ResolveFolder(folder));

@@ -140,7 +140,7 @@ DWORD NoFollowFlag(const ReparsePointGuard& guard) {
 
 void CopyAtomically(const Text& source, const Text& destination, ReparsePointGuard& guard,
                     DWORD& patience) {
-  if (guard.CrossesReparsePoint(Wide(destination))) Fail(ERROR_ACCESS_DENIED);
+  if (!guard.MayWrite(Wide(destination))) Fail(ERROR_ACCESS_DENIED);
   DeleteLeftovers(destination);
   Text temporary;
   for (unsigned attempt = 0;; ++attempt) {

@@ -26,15 +26,15 @@ Handle Keeper(HANDLE folder) {
 
 }  // namespace
 
-bool ReparsePointGuard::CrossesReparsePoint(const std::wstring& path) {
+bool ReparsePointGuard::Covers(const std::wstring& path) const {
   // The engine writes every path in the folder as the folder itself was answered.
-  if (follows_ || folder_.empty() || path.compare(0, folder_.size(), folder_) != 0) {
-    return false;
-  }
+  if (folder_.empty() || path.compare(0, folder_.size(), folder_) != 0) return false;
   // Another folder whose name begins as this one's is not in it.
-  if (folder_.back() != L'\\' && path.size() > folder_.size() && path[folder_.size()] != L'\\') {
-    return false;
-  }
+  return folder_.back() == L'\\' || path.size() == folder_.size() || path[folder_.size()] == L'\\';
+}
+
+bool ReparsePointGuard::CrossesReparsePoint(const std::wstring& path) {
+  if (follows_ || !Covers(path)) return false;
   std::size_t from = BelowTheRoot(path);
   if (from == std::wstring::npos) from = folder_.size();  // a path of another kind: below it only
   for (std::size_t end = path.find(L'\\', from); end != std::wstring::npos;

@@ -25,14 +25,20 @@ class ReparsePointGuard {
   // The installation folder: paths in it are checked, others not.
   void SetInstallationFolder(const std::wstring& folder) { folder_ = folder; }
 
+  // Whether a write to the path may go ahead: following reparse points, always; else only in the
+  // installation folder, through none.
+  bool MayWrite(const std::wstring& path) {
+    return follows_ || (Covers(path) && !CrossesReparsePoint(path));
+  }
+
   // Whether the path, in the installation folder, is a reparse point or leads through one, from
   // the drive root down: one above the folder leads its writes away as well as one below it. Each
-  // folder on its way that is none stays open until LetGo, shared with every reader and writer but
-  // with no one who would rename or remove it. A folder can still be made a junction in place while
-  // it is empty: the installation folder and those below it hold a file of the guard's own until
-  // then (hidden, gone when the pass or the program ends), and each folder is asked again before
-  // every use. A folder that cannot be checked counts as a reparse point; one that is not there
-  // leads nowhere.
+  // folder on its way that is none stays open until ReleaseFolders, shared with every reader and
+  // writer but with no one who would rename or remove it. A folder can still be made a junction in
+  // place while it is empty: the installation folder and those below it hold a file of the guard's
+  // own until then (hidden, gone when the pass or the program ends), and each folder is asked again
+  // before every use. A folder that cannot be checked counts as a reparse point; one that is not
+  // there leads nowhere.
   bool CrossesReparsePoint(const std::wstring& path);
 
   // Creates the folder, whose path was found through no reparse point, in the folder it is in as
@@ -52,6 +58,7 @@ class ReparsePointGuard {
     std::wstring name;
     Handle folder, keeper;
   };
+  bool Covers(const std::wstring& path) const;
   bool HoldIfNoReparsePoint(const std::wstring& folder, bool kept);
   bool Hold(const std::wstring& folder, Handle handle, bool kept);
 

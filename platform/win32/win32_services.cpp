@@ -1,5 +1,6 @@
 #include "platform/win32/win32_services.h"
 
+#include <new>
 #include <string>
 
 #include "platform/win32/atomic_copy.h"
@@ -18,14 +19,31 @@ constexpr wchar_t kProgramTitle[] = L"Kestovar";
 
 void Win32Services::BeginPass() {
   patience_ = kFullPatience;
-  // A folder that cannot be read leaves the last pass's, as it does for the engine.
+  in_pass_ = true;
+  pass_failure_ = 0;
+  // A folder that cannot be asked leaves the guard the last pass's, as the engine keeps its own.
   try {
-    guard_.SetInstallationFolder(Wide(CurrentDirectory()));
-  } catch (const Failure&) {
+    pass_folder_ = InstallationFolder();
+    guard_.SetInstallationFolder(Wide(pass_folder_));
+  } catch (const Failure& failure) {
+    pass_failure_ = failure.number;
+  } catch (const std::bad_alloc&) {
+    pass_failure_ = ErrorNumber(ERROR_NOT_ENOUGH_MEMORY);
   }
 }
 
+void Win32Services::EndPass() {
+  in_pass_ = false;
+  guard_.ReleaseFolders();
+}
+
 Text Win32Services::CurrentDirectory() {
+  if (!in_pass_) return InstallationFolder();
+  if (pass_failure_ != 0) throw Failure{pass_failure_};
+  return pass_folder_;
+}
+
+Text Win32Services::InstallationFolder() const {
   // The folder an elevated start was given, else the one the program was started in.
   const std::wstring current = folder_.empty() ? CurrentFolder() : std::wstring(Wide(folder_));
   // Started from an elevated command prompt, or elevated by a launcher that passes no folder,
@@ -53,7 +71,7 @@ void Win32Services::MakeDirectory(const Text& path) {
   }
   // Through no reparse point, and made by the handle of the folder it is in, held since it was
   // checked.
-  if (guard_.CrossesReparsePoint(Wide(path))) Fail(ERROR_ACCESS_DENIED);
+  if (!guard_.MayWrite(Wide(path))) Fail(ERROR_ACCESS_DENIED);
   const DWORD error = guard_.CreateFolder(Wide(path));
   if (error != ERROR_SUCCESS) Fail(error);
 }

@@ -105,6 +105,42 @@ TEST(Services, CopyProgressAnswersWaitingCallsButLeavesInputQueued) {
   EXPECT_TRUE(PeekMessageW(&queued, window, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE));
 }
 
+// A pass with an administrator's rights writes only in its installation folder: a path the guard
+// does not check (written elsewhere, or before any folder is known) is refused, not written.
+TEST(Services, AnAdministratorsPassWritesNowhereButItsFolder) {
+  fs::create_directories(L"C:\\GUARDED");
+  std::ofstream(L"C:\\DISC.TR2") << "on the disc";
+  const auto failure = [](const std::function<void()>& write) {
+    try {
+      write();
+      return 0;
+    } catch (const Failure& failure) {
+      return failure.number;
+    }
+  };
+  Win32Services unknown(u"", true);
+  EXPECT_EQ(failure([&] { unknown.MakeDirectory(u"\\UNKNOWN"); }), 70);
+  Win32Services services(u"C:\\GUARDED", true);
+  services.BeginPass();
+  EXPECT_EQ(failure([&] { services.MakeDirectory(u"C:\\ELSEWHERE"); }), 70);
+  EXPECT_EQ(failure([&] { services.FileCopy(u"C:\\DISC.TR2", u"C:\\GUARDEDX.TR2"); }), 70);
+  EXPECT_EQ(failure([&] { services.FileCopy(u"C:\\DISC.TR2", u"C:\\GUARDED\\X.TR2"); }), 0);
+  services.EndPass();
+  EXPECT_FALSE(fs::exists(L"C:\\UNKNOWN") || fs::exists(L"C:\\ELSEWHERE") ||
+               fs::exists(L"C:\\GUARDEDX.TR2"));
+  EXPECT_TRUE(fs::exists(L"C:\\GUARDED\\X.TR2"));
+  // The folder is asked once a pass, so that the guard checks the one the pass writes in.
+  const fs::path started = fs::current_path();
+  fs::current_path(L"C:\\GUARDED");
+  Win32Services current;
+  current.BeginPass();
+  fs::current_path(L"C:\\");
+  EXPECT_TRUE(current.CurrentDirectory() == u"C:\\GUARDED");
+  current.EndPass();
+  EXPECT_TRUE(current.CurrentDirectory() == u"C:\\");
+  fs::current_path(started);
+}
+
 // --- Brenmira.exe end to end ---
 
 using Paths = std::vector<std::wstring>;

@@ -9,14 +9,20 @@ namespace {
 
 // Whether the DLL search can be kept to the system folder alone (LOAD_LIBRARY_SEARCH_SYSTEM32):
 // Windows 8 on, and Vista and 7 with the update KB2533623 that brought SetDefaultDllDirectories.
-// Asked of kernel32 as loaded, since LookUp itself loads through here.
 bool SearchesSystemFolderAlone() {
-  return GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories") != nullptr;
+  return LookUp<FARPROC>(L"kernel32.dll", "SetDefaultDllDirectories") != nullptr;
 }
 
 }  // namespace
 
 HMODULE LoadSystemDll(const wchar_t* dll) {
+  // ntdll and kernel32 are in every process from its start: taken as they are, never loaded by a
+  // name that a manifest beside the exe could redirect (XP takes such a manifest).
+  for (const wchar_t* always : {L"ntdll.dll", L"kernel32.dll"}) {
+    if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, dll, -1, always, -1) == CSTR_EQUAL) {
+      return GetModuleHandleW(always);
+    }
+  }
   // The flag searches after the manifest's redirection too.
   if (SearchesSystemFolderAlone())
     return LoadLibraryExW(dll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);

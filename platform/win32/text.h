@@ -15,22 +15,25 @@ inline const wchar_t* Wide(const Text& text) { return Wide(text.c_str()); }
 inline Text FromWide(const wchar_t* text) { return Text(reinterpret_cast<const char16_t*>(text)); }
 
 // The string a call gives that is asked its size first (query(nullptr, 0), with the closing NUL)
-// and then filled (query(buffer, size)); asked again should it have grown in between. Empty where
-// the call fails, with its last error.
+// and then filled (query(buffer, size), which answers the length without the NUL, or a larger size
+// where the string has grown in between, when it is asked again, a few times at most). Empty where
+// the call fails, with its last error. (Not for calls that answer a string cut short with the
+// buffer's size, as GetModuleFileNameW does.)
 template <class Query>
 std::wstring FilledString(Query&& query) {
-  for (;;) {
+  for (int tries = 0; tries < 3; ++tries) {
     const DWORD needed = query(nullptr, 0);
     if (needed == 0) return std::wstring();
     std::wstring buffer(needed, L'\0');
     const DWORD written = query(buffer.data(), needed);
     if (written == 0) return std::wstring();
-    // Some calls count the closing NUL they wrote, others do not; a larger answer is a new size.
-    if (written <= needed) {
-      buffer.resize(buffer.find(L'\0') == std::wstring::npos ? written : buffer.find(L'\0'));
+    if (written < needed) {
+      buffer.resize(written);
       return buffer;
     }
   }
+  SetLastError(ERROR_INSUFFICIENT_BUFFER);
+  return std::wstring();
 }
 
 }  // namespace kestovar

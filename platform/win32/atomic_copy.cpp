@@ -141,6 +141,7 @@ DWORD NoFollowFlag(const ReparsePointGuard& guard) {
 void CopyAtomically(const Text& source, const Text& destination, ReparsePointGuard& guard,
                     DWORD& patience) {
   if (!guard.MayWrite(Wide(destination))) Fail(ERROR_ACCESS_DENIED);
+  if (!guard.HoldsFolderOf(Wide(destination))) Fail(ERROR_PATH_NOT_FOUND);
   DeleteLeftovers(destination);
   Text temporary;
   for (unsigned attempt = 0;; ++attempt) {

@@ -73,23 +73,36 @@ bool ReparsePointGuard::Hold(const std::wstring& folder, Handle handle, bool kep
   return true;
 }
 
+HANDLE ReparsePointGuard::HeldFolderOf(const std::wstring& path, bool* at_root) const {
+  *at_root = false;
+  std::size_t end = path.find_last_of(L'\\');
+  if (end == std::wstring::npos) return nullptr;
+  // The engine joins a drive root and a name with a backslash of its own: "G:\\DATA".
+  while (end > 0 && path[end - 1] == L'\\') --end;
+  const std::wstring outer = path.substr(0, end);
+  for (const HeldFolder& held : held_) {
+    if (held.name == outer) return held.folder.get();
+  }
+  *at_root = BelowTheRoot(path) == end + 1;
+  return nullptr;
+}
+
+bool ReparsePointGuard::HoldsFolderOf(const std::wstring& path) const {
+  bool at_root = false;
+  return follows_ || HeldFolderOf(path, &at_root) != nullptr || at_root;
+}
+
 DWORD ReparsePointGuard::CreateFolder(const std::wstring& path) {
   const std::size_t separator = path.find_last_of(L'\\');
   if (separator == std::wstring::npos) return ERROR_BAD_PATHNAME;
-  // The engine joins a drive root and a name with a backslash of its own: "G:\\DATA".
-  std::size_t end = separator;
-  while (end > 0 && path[end - 1] == L'\\') --end;
-  const std::wstring outer = path.substr(0, end);
-  HANDLE in = nullptr;
-  for (const HeldFolder& held : held_) {
-    if (held.name == outer) in = held.folder.get();
-  }
+  bool at_root = false;
+  HANDLE in = HeldFolderOf(path, &at_root);
   // A drive root is never held: no one can make it a reparse point.
   Handle root;
-  if (in == nullptr && BelowTheRoot(path) == end + 1) {
-    root =
-        Handle(CreateFileW((outer + L'\\').c_str(), kHeldAccess, kHeldSharing | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (at_root) {
+    const std::wstring drive = path.substr(0, BelowTheRoot(path));
+    root = Handle(CreateFileW(drive.c_str(), kHeldAccess, kHeldSharing | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     in = root.get();
   }
   if (in == nullptr) return ERROR_PATH_NOT_FOUND;  // the folder it would be in is not there

@@ -41,6 +41,11 @@ class ReparsePointGuard {
   // there leads nowhere.
   bool CrossesReparsePoint(const std::wstring& path);
 
+  // Whether the folder the path is in is held (or a drive root, which no one can make a reparse
+  // point): a folder that was not there when it was checked could be made a junction before a
+  // write opens the path. Following reparse points, always.
+  bool HoldsFolderOf(const std::wstring& path) const;
+
   // Creates the folder, whose path was found through no reparse point, in the folder it is in as
   // that one is held, and holds it too: a name taken in between, by a reparse point as well, fails
   // as taken. The error, or ERROR_SUCCESS.
@@ -59,6 +64,7 @@ class ReparsePointGuard {
     Handle folder, keeper;
   };
   bool Covers(const std::wstring& path) const;
+  HANDLE HeldFolderOf(const std::wstring& path, bool* at_root) const;
   bool HoldIfNoReparsePoint(const std::wstring& folder, bool kept);
   bool Hold(const std::wstring& folder, Handle handle, bool kept);
 

@@ -94,14 +94,18 @@ row() {
     "$build/tests/win32/refuse_windows.dll" "$build/tests/win32/planted_uxtheme.dll" \
     "$build/tests/win32/generation.dll" "$here/"
   local code=0 result=passed
+  # The trace (standard error) goes through a pipe to a writer of its own: the file size limit is
+  # the programs', and would cut it short. The writer ends once the prefix's last process has.
   KESTOVAR_DISC="${disc^^}:\\" KESTOVAR_DISC_FOLDER="$WINEPREFIX/drives/$disc" \
     KESTOVAR_SPARE="$spare" KESTOVAR_SHOTS="$shots" KESTOVAR_WINDOWS="${WINDOWS:-}" \
     WINEDEBUG=-all,+relay \
     wine_run_file_limited 4096 "$here" 240 "$here/windows_tests.exe" --gtest_filter="$tests" \
-    --gtest_color=no 2>"$shots/relay.log" || code=$?
+    --gtest_color=no 2> >(cat >"$shots/relay.log") || code=$?
+  local tracer=$!
   # A test cut short may leave its folder immutable (chattr), where nothing could remove it.
   chattr -R -i "$WINEPREFIX/drive_c/Játékok" 2>/dev/null || true
   wine_end_scenario
+  wait "$tracer"
   [ "$code" -ne 0 ] || tests/win32/relay_check.sh "$shots/relay.log" || code=$?
   if [ "$code" -eq 0 ]; then passed=$((passed + 1)); else failed+=("$name") result="FAILED ($code)"; fi
   echo "e2e: $name: $result in $((SECONDS - begun)) s"

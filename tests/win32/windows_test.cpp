@@ -683,7 +683,10 @@ TEST_F(LongFolder, GetsNoNameBeyondThePathLimit) {
     }
   }
   CloseHandle(watched);
-  EXPECT_TRUE(created.count(L"DATA\\EMPRTOMB.~01")) << "the held name taken again";
+  // The longest name's copy took a temporary name of its own beside the held one.
+  EXPECT_TRUE(std::any_of(created.begin(), created.end(), [](const std::wstring& name) {
+    return name.starts_with(L"DATA\\EMPRTOMB.") && name != L"DATA\\EMPRTOMB.TR2";
+  }));
   for (const std::wstring& name : created) {
     EXPECT_LE(folder.size() + 1 + name.size(), 259u) << Utf8(name);
   }

@@ -6,7 +6,7 @@
 #   tools/e2e.sh [PATTERN]    only the rows whose filter matches PATTERN (grep -E)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source tools/wine.sh
+source tools/lib/wine.sh
 pattern=${1:-.}
 artifacts=$PWD/build/e2e-artifacts
 

@@ -29,7 +29,7 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-source tools/wine.sh # and need.sh
+source tools/lib/wine.sh # and need.sh
 need cmake make g++ libx11-dev
 # Wine and the build this machine runs: the 32-bit one, or its x86-64 stand-in (said aloud).
 [ -n "$native_only" ] || wine_pick_arch

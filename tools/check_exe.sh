@@ -9,7 +9,7 @@
 # signed or not) is read as it is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source tools/need.sh
+source tools/lib/need.sh
 
 need cmake make g++-mingw-w64-i686
 exe=${1:-build/win32/app/Brenmira.exe}

@@ -13,7 +13,7 @@
 set -euo pipefail
 caller=$PWD
 cd "$(dirname "$0")/.."
-source tools/wine.sh  # removes the machine again on exit
+source tools/lib/wine.sh  # removes the machine again on exit
 wine_pick_arch
 exe=build/$WINDOWS_PRESET/app/Brenmira.exe
 if [ "${1:-}" = --exe ]; then

@@ -3,10 +3,10 @@
 # Brenmira.exe end to end, driven as a user drives it. Each row below runs its tests of
 # tests/win32/ in a fresh prefix with the drives it maps. Screenshots and the row's relay trace
 # stay in build/e2e-artifacts/<row>/.
-#   tools/e2e.sh [PATTERN]    only the rows whose tests match PATTERN (grep -E)
+#   tools/e2e.sh [PATTERN]    only the rows whose filter matches PATTERN (grep -E)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source tools/wine.sh
+source tools/lib/wine.sh
 pattern=${1:-.}
 artifacts=$PWD/build/e2e-artifacts
 
@@ -44,8 +44,10 @@ tools/make_disc.sh "$spare" 64
 chmod a-w "$spare"/*/*
 passed=0 failed=()
 
-# row TESTS DRIVE...   DRIVE is LETTER=WHAT:TYPE, TYPE cdrom, hd, floppy or network, and WHAT
-#   disc   the game's disc (a copy per row; the test may change it)
+# row FILTER DRIVE...  runs the tests that the GoogleTest FILTER names ("A.*:B.C"), in one prefix
+#   (tests/win32/windows_test.cpp's Fresh gives each the row's drives as they came). DRIVE is
+#   LETTER=WHAT:TYPE, TYPE cdrom, hd, floppy or network, and WHAT
+#   disc   the game's disc (a copy per row; tests may change it)
 #   big    the same, with one video bigger than the file size limit of every row
 #   other  another game's disc        wrong  our file names with other content
 #   none   no disc, no medium         empty  an empty folder
@@ -55,7 +57,10 @@ row() {
   local tests=$1 drive letter what type dir disc=""
   shift
   grep -qE "$pattern" <<<"$tests" || return 0
-  local begun=$SECONDS name=${tests%.\*}${DPI:+ at $DPI DPI}${WINDOWS:+ as $WINDOWS}
+  # Named by its filter, "A.*:B.C" as "A+B.C"; its artifacts' folder too, with "-144dpi" or "-xp".
+  local base=${tests//.\*/}
+  base=${base//:/+}
+  local begun=$SECONDS name=$base${DPI:+ at $DPI DPI}${WINDOWS:+ as $WINDOWS}
   wine_scenario row
   if [ -n "${DPI:-}" ]; then
     printf '\n[Control Panel\\\\Desktop]\n"LogPixels"=dword:%08x\n' "$DPI" >>"$WINEPREFIX/user.reg"
@@ -82,21 +87,25 @@ row() {
     esac
     wine_drive "$letter" "$dir" "$type"
   done
-  local here="$WINEPREFIX/drive_c/tests" shots="$artifacts/${tests%.\*}${DPI:+-${DPI}dpi}"
-  shots+=${WINDOWS:+-$WINDOWS}
+  local here="$WINEPREFIX/drive_c/tests"
+  local shots="$artifacts/$base${DPI:+-${DPI}dpi}${WINDOWS:+-$WINDOWS}"
   mkdir -p "$here" "$shots"
   cp "$build/app/Brenmira.exe" "$build/tests/win32/windows_tests.exe" \
     "$build/tests/win32/refuse_windows.dll" "$build/tests/win32/planted_uxtheme.dll" \
     "$build/tests/win32/generation.dll" "$here/"
   local code=0 result=passed
+  # The trace (standard error) goes through a pipe to a writer of its own: the file size limit is
+  # the programs', and would cut it short. The writer ends once the prefix's last process has.
   KESTOVAR_DISC="${disc^^}:\\" KESTOVAR_DISC_FOLDER="$WINEPREFIX/drives/$disc" \
     KESTOVAR_SPARE="$spare" KESTOVAR_SHOTS="$shots" KESTOVAR_WINDOWS="${WINDOWS:-}" \
     WINEDEBUG=-all,+relay \
     wine_run_file_limited 4096 "$here" 240 "$here/windows_tests.exe" --gtest_filter="$tests" \
-    --gtest_color=no 2>"$shots/relay.log" || code=$?
+    --gtest_color=no 2> >(cat >"$shots/relay.log") || code=$?
+  local tracer=$!
   # A test cut short may leave its folder immutable (chattr), where nothing could remove it.
   chattr -R -i "$WINEPREFIX/drive_c/Játékok" 2>/dev/null || true
   wine_end_scenario
+  wait "$tracer"
   [ "$code" -ne 0 ] || tests/win32/relay_check.sh "$shots/relay.log" || code=$?
   if [ "$code" -eq 0 ]; then passed=$((passed + 1)); else failed+=("$name") result="FAILED ($code)"; fi
   echo "e2e: $name: $result in $((SECONDS - begun)) s"
@@ -107,30 +116,26 @@ row() {
 every_letter=(a=none:floppy b=none:floppy d=wrong:hd {e..l}=empty:hd {m..q}=none:cdrom
   r=other:cdrom {s..x}=empty:network y=disc:cdrom z=wrong:cdrom)
 
+# The tests of a folder that refuses every write (three elevated starts where Windows has UAC).
+refusing='Elevation.*:AdministratorsPass.*:PlayersPass.*:ElevatedInstance.*'
 # (C: is always there: the system drive, where the installation folders are made.)
-row 'Services.*'
+ELEVATIONS=3 row "Services.*:LongFolder.*:Leftovers.*:$refusing:MainWindow.*:Retry.*:Closing.*" \
+  d=disc:cdrom
 # A DLL of the system's name beside the exe taken before Wine's own, as players set for games.
-WINEDLLOVERRIDES="$WINEDLLOVERRIDES;uxtheme=n,b" \
-  row DiscFound.AmongEveryKindOfDrive "${every_letter[@]}"
-# As today's Windows, which refuses to rename over a read-only file as Wine does not.
-WINDOWS=10 row InstallFolder.AtADriveRootOverADamagedCopy d=disc:cdrom g=empty:hd
-row InstallFolder.AtThePathLengthLimit d=disc:cdrom
+every_kind='DiscFound.*:StartInAWindowsFolder.*:PlantedDll.*'
+WINEDLLOVERRIDES="$WINEDLLOVERRIDES;uxtheme=n,b" row "$every_kind" "${every_letter[@]}"
 RETRIES=150 row InstallFolder.WithFilesInTheWay d=big:cdrom
-ELEVATIONS=3 row InstallFolder.ThatRefusesWrites d=disc:cdrom
-# As Windows with UAC, where an elevated token is an administrator's ("Run as administrator").
-WINDOWS=10 ELEVATIONS=3 row InstallFolder.ThatRefusesWrites d=disc:cdrom
-row MainWindow.LaidOutAsDesignedAndWorkedByKeyboard d=disc:cdrom
-DPI=144 row MainWindow.LaidOutAsDesignedAndWorkedByKeyboard d=disc:cdrom
-row Retry.EachPassListsWhatIsStillMissingUntilTheLastOneEnds d=disc:cdrom
-row Closing.TheProgramEndsWhenItsLastWindowCloses d=disc:cdrom
+# As today's Windows, which refuses to rename over a read-only file as Wine does not, and with
+# UAC, where an elevated token is an administrator's ("Run as administrator").
+WINDOWS=10 ELEVATIONS=3 row "DamagedCopy.*:DriveRoot.*:$refusing" d=disc:cdrom g=empty:hd
+DPI=144 row MainWindow.* d=disc:cdrom
 # The branches that older Windows take, where Wine has every function the program looks up
 # (docs/WINDOWS_TESTS.md says which row runs which).
 for windows in xp vista7; do
   WINDOWS=$windows WINEDLLOVERRIDES="$WINEDLLOVERRIDES;uxtheme=n,b" \
-    row DiscFound.AmongEveryKindOfDrive "${every_letter[@]}"
+    row "$every_kind" "${every_letter[@]}"
 done
-WINDOWS=xp row InstallFolder.ThatRefusesWrites d=disc:cdrom
-WINDOWS=xp row MainWindow.LaidOutAsDesignedAndWorkedByKeyboard d=disc:cdrom
+WINDOWS=xp row "$refusing:MainWindow.*" d=disc:cdrom
 
 wine_log "Windows tests: $((SECONDS - started)) s; screenshots in $artifacts"
 [ ${#failed[@]} -eq 0 ] || echo "e2e: failed: ${failed[*]}"

@@ -13,9 +13,9 @@
 # stamp and no folder name (see CMakeLists.txt), and the zip's two files carry the commit's
 # time, in a fixed order and mode, with no extra attributes.
 # With KESTOVAR_SIGN_PKCS12 set it signs the stripped exe before the hashes and the zip are made
-# (tools/sign.sh says how). The build is the commit's own code: it runs first, and neither it nor
-# any other step sees a KESTOVAR_SIGN_* variable; only after it is the key opened and checked, so
-# a wrong password is found once the build is done. It stops, shipping nothing, when the
+# (tools/lib/sign.sh says how). The build is the commit's own code: it runs first, and neither it
+# nor any other step sees a KESTOVAR_SIGN_* variable; only after it is the key opened and checked,
+# so a wrong password is found once the build is done. It stops, shipping nothing, when the
 # certificate cannot sign code or the signature does not verify. Signed without a time stamp,
 # the same commit and certificate give the same bytes; a time stamp changes only the signature.
 # Relative paths in the KESTOVAR_SIGN_* variables are taken from the folder it is run in.
@@ -43,8 +43,8 @@ if [ -n "${KESTOVAR_RELEASE_HANDED:-}" ]; then
 fi
 caller=$PWD
 cd "$(dirname "$0")/.."
-source tools/need.sh
-source tools/sign.sh
+source tools/lib/need.sh
+source tools/lib/sign.sh
 sign_take_environment "$caller" || { echo "error: cannot sign with these files" >&2; exit 1; }
 need git cmake make g++-mingw-w64-i686 zip
 

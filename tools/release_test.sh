@@ -3,8 +3,8 @@
 # then the unsigned release, which must be the signed exe without its signature.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source tools/wine.sh
-source tools/sign.sh
+source tools/lib/wine.sh
+source tools/lib/sign.sh
 need openssl osslsigncode unzip
 repo=$PWD
 keys=$(mktemp -d /tmp/kestovar-release-test.XXXXXX)

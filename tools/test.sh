@@ -2,7 +2,7 @@
 # Builds everything and runs every test. Installs what it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source tools/need.sh
+source tools/lib/need.sh
 
 need cmake make g++ libgtest-dev libgmock-dev
 cmake --preset native

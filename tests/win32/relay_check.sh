@@ -2,28 +2,16 @@
 # What a row's relay trace of Brenmira.exe shows, where Windows is stricter than Wine or where
 # only the calls can tell (tools/e2e.sh runs it on each row's trace):
 #   tests/win32/relay_check.sh RELAY-LOG
-# - where Brenmira.exe ran (the threads that ask for the drive list), the last error mode it set
-#   before its first drive query turns critical-error boxes off (SEM_FAILCRITICALERRORS, 1), and
-#   common controls were set up before its first window and message box, as Windows XP needs, and
-#   window ghosting turned off before them (a slow disc may keep a pass from the queue for longer
-#   than Windows waits before it puts a "Not Responding" ghost in a window's place);
-# - every listing asks for information level 0, the one Windows XP has (after the path, shown
-#   cut short when long);
-# - the shell is asked to start the program elevated as often as the row says (ELEVATIONS, none
-#   unless told), each time with a working folder (Wine's shell moves there to start it), with a
-#   window that thread made put in the foreground just before (the trace shows only a pointer to
-#   the request, not its window), and the process started let come to the front after;
-# - a progress step is painted before the next, also inside a pass, which never returns to the
-#   event loop: once the bar grew (part of the window that colours the percentage label marked
-#   for drawing), that window goes through its paint before the label shows the next percentage.
-#   (The screen cannot show this reliably: Wine puts a window's drawing there at once only while
-#   the program has not looked at its queue for 50 ms, as it does while a held file is waited for.)
-# - every temporary copy is written through to the disk before it is renamed into place: a rename
-#   of NAME.~NN comes after a FlushFileBuffers on a handle opened on that name since its copy;
-# - a held file is waited for as long as the row allows (RETRIES renames tried again, 50 ms
-#   apart, none unless told): a rename asked again of the same temporary copy is one more try.
+# ELEVATIONS and RETRIES say what the row allows (none unless told). docs/WINDOWS_TESTS.md
+# ("Relay checks") says what each check reads, and why. A line sums up the trace; each check
+# that fails prints a line naming it, and the exit code is non-zero.
 set -euo pipefail
 awk 'function called(name) { return index(tolower($0), ":call " tolower(name) "(") }
+  function verdict(passed, check) {
+    if (passed) return
+    print "relay: failed: " check
+    failed = 1
+  }
   # The paths a call names, in upper case with one backslash between names.
   function paths(path,   rest, n) {
     for (rest = $0; match(rest, /L"[^"]*"/); rest = substr(rest, RSTART + RLENGTH)) {
@@ -118,7 +106,16 @@ awk 'function called(name) { return index(tolower($0), ":call " tolower(name) "(
       " of a copy not written through\n", first, listings, newer, early, windowed, ghosted,
       elevations, expected, in_folder, folders, fronted, allowed, percentages, unpainted,
       retried, retries, unflushed
-    exit !((!asked || first ~ /[13579bdf]$/) && !newer && !early && !ghosted &&
-           elevations == expected && in_folder == elevations && fronted == elevations &&
-           allowed == elevations && !unpainted && retried <= retries && !unflushed)
+    verdict(!asked || first ~ /[13579bdf]$/, "critical-error boxes off before the drive query")
+    verdict(!newer, "every listing at the information level XP has")
+    verdict(!early, "common controls set up before the first window or message box")
+    verdict(!ghosted, "window ghosting off before the first window or message box")
+    verdict(elevations == expected, "elevated starts asked as often as the row says (ELEVATIONS)")
+    verdict(in_folder == elevations, "each elevated start asked with a working folder")
+    verdict(fronted == elevations, "each elevated start asked from a window of its own in front")
+    verdict(allowed == elevations, "each elevated process let come to the front")
+    verdict(!unpainted, "each progress step painted before the next")
+    verdict(retried <= retries, "held files tried again no more than the row allows (RETRIES)")
+    verdict(!unflushed, "each temporary copy written through to the disk before its rename")
+    exit failed
   }' expected="${ELEVATIONS:-0}" retries="${RETRIES:-0}" "$1"

@@ -1,5 +1,5 @@
-// The Windows tests under Wine. tools/e2e.sh runs each suite in a fresh prefix with the drives
-// its row maps, under a file size limit. Services: what Windows does and Wine does not show.
+// The Windows tests under Wine. tools/e2e.sh runs each row's tests in a fresh prefix with the
+// drives the row maps, under a file size limit. Services: what Windows does and Wine does not show.
 // The others: Brenmira.exe end to end, driven from outside as a user drives it. They use nothing
 // of the program's code: what it must show is written out here.
 #include <gtest/gtest.h>
@@ -238,6 +238,7 @@ fs::path Beside(const wchar_t* name) {
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   return fs::path(self).replace_filename(name);
 }
+const fs::path kExe = Beside(L"Brenmira.exe");
 
 // The paths of a process's modules of this name.
 std::vector<std::wstring> Modules(DWORD process, const wchar_t* name) {
@@ -282,7 +283,7 @@ enum class Token { kElevated, kLimited };
 class Program {
  public:
   explicit Program(const fs::path& folder, Token token = Token::kElevated,
-                   const fs::path& exe = Beside(L"Brenmira.exe"),
+                   const fs::path& exe = kExe,
                    const std::wstring& arguments = L"", const char* refusal = nullptr) {
     fs::create_directories(folder);
     STARTUPINFOW startup{sizeof startup};
@@ -382,9 +383,10 @@ void Close(HWND window, bool box = false) {
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(window); })) << "still there";
 }
 
-// A shell command run on the Linux host, and waited for until `done` exists (Wine gives no
+// A shell command run on the Linux host, and waited for until it makes `done` (Wine gives no
 // handle to wait on). The command may hold no double quote.
 void OnHost(const std::wstring& command, const fs::path& done) {
+  fs::remove(done);
   std::wstring line = L"sh -c \"" + command + L"\"";
   STARTUPINFOW startup{sizeof startup};
   PROCESS_INFORMATION shell{};
@@ -494,12 +496,12 @@ struct Disc {
   }
 };
 
-struct MainWindow {
+struct Controls {
   HWND window, list, retry, exit, instruction;
 };
-MainWindow AwaitMain(const Program& program) {
+Controls AwaitMain(const Program& program) {
   const HWND window = program.Await(kMainTitle);
-  const MainWindow main{
+  const Controls main{
       window, Child(window, L"Edit"), Child(window, L"Button", L"Újra"),
       Child(window, L"Button", L"Kilépés"),
       Child(window, L"Static",
@@ -511,7 +513,7 @@ MainWindow AwaitMain(const Program& program) {
 // Where the instruction's text ends, in client pixels: the label shows only its background, the
 // menu colour, from there to its right edge. Seen with the window widened, so that nothing but
 // the label itself can cut the text.
-int InstructionEnd(const MainWindow& main) {
+int InstructionEnd(const Controls& main) {
   RECT window{}, label{};
   GetWindowRect(main.window, &window);
   SetWindowPos(main.window, nullptr, 0, 0, window.right - window.left + 40,
@@ -572,70 +574,125 @@ void ExpectEveryFileCopied(const fs::path& folder, const Files& also = {}) {
   ExpectEveryFileCopied(Program(folder), folder, also);
 }
 
-// Started in the system folder, as from an elevated command prompt, it installs into the folder
-// it is in: game data never belongs in the Windows folders, nor in a folder inside them, also
-// when its elevated start is given the system folder by another spelling. A uxtheme.dll left beside it, which the row has Wine
-// load before its own, is never loaded.
-TEST(DiscFound, AmongEveryKindOfDrive) {
-  ASSERT_EQ(GetLogicalDrives(), (1u << 26) - 1) << "the row did not map A: to Z:";
+// Each test of Brenmira.exe starts from what its row made, whatever ran before it in the row: the
+// disc as it came, and nothing of what the tests make on C: (removed on the host, which follows
+// no link and minds no flag that Windows or chattr set).
+class Fresh : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    OnHost(
+        L"chattr -R -i ../Játékok 2>/dev/null; "
+        L"rm -rf ../Játékok ../Máshol ../Át ../Letöltések ../Asztal && : >fresh",
+        L"fresh");
+    const Disc disc;
+    const fs::path out = disc.folder.wstring() + L".out";  // the disc taken out
+    if (fs::exists(out)) fs::rename(out, disc.folder);
+    for (const std::wstring& file : kCatalogue) {
+      if (!fs::exists(disc.folder / file)) fs::copy_file(disc.spare / file, disc.folder / file);
+    }
+    fs::remove(disc.folder / L"Brenmira.exe");
+  }
+};
+using DiscFound = Fresh;
+using StartInAWindowsFolder = Fresh;
+using PlantedDll = Fresh;
+using DamagedCopy = Fresh;
+using DriveRoot = Fresh;
+using LongFolder = Fresh;
+using Leftovers = Fresh;
+using InstallFolder = Fresh;
+using AdministratorsPass = Fresh;
+using PlayersPass = Fresh;
+using ElevatedInstance = Fresh;
+using MainWindow = Fresh;
+using Retry = Fresh;
+using Closing = Fresh;
+
+bool OnXp() { return Generation() == L"xp"; }
+
+fs::path SystemFolder() {
   wchar_t system[MAX_PATH];
-  ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
+  EXPECT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
+  return system;
+}
+
+// The arguments of the program's elevated start, given the folder to install in.
+std::wstring ElevatedIn(const fs::path& folder) {
+  return L"/elevated \"" + folder.wstring() + L"\"";
+}
+
+// A copy of Brenmira.exe in the installation folder, as a player keeps it beside the game.
+fs::path ExeInTheFolder() {
   fs::create_directories(kFolder);
-  const fs::path exe = kFolder / L"Brenmira.exe";
-  fs::copy_file(Beside(L"Brenmira.exe"), exe);
-  fs::copy_file(Beside(L"planted_uxtheme.dll"), kFolder / L"uxtheme.dll");
+  fs::copy_file(kExe, kFolder / L"Brenmira.exe");
+  return kFolder / L"Brenmira.exe";
+}
+
+// Found among every kind of drive the row maps: floppies without a disk, fixed and network disks
+// (one with our file names), empty CD-ROM drives and another game's disc before the game's, a
+// wrong one after it.
+TEST_F(DiscFound, AmongEveryKindOfDrive) {
+  ASSERT_EQ(GetLogicalDrives(), (1u << 26) - 1) << "the row did not map A: to Z:";
+  ExpectEveryFileCopied(kFolder);
+}
+
+// Started in the system folder, as from an elevated command prompt, or in a folder inside the
+// Windows folder, or given the system folder by another spelling in its elevated start, it
+// installs into the folder it is in: game data never belongs in the Windows folders.
+TEST_F(StartInAWindowsFolder, InstallsBesideTheExe) {
+  const fs::path exe = ExeInTheFolder(), system = SystemFolder();
   ExpectEveryFileCopied(Program(system, Token::kElevated, exe), kFolder);
-  const std::wstring prefixed = L"/elevated \"\\\\?\\" + std::wstring(system) + L"\"";
+  const std::wstring prefixed = L"/elevated \"\\\\?\\" + system.wstring() + L"\"";
   ExpectEveryFileCopied(Program(system, Token::kElevated, exe, prefixed), kFolder);
   wchar_t windows[MAX_PATH];
   ASSERT_NE(GetSystemWindowsDirectoryW(windows, MAX_PATH), 0u);
   const fs::path inside = fs::path(windows) / L"Temp";
   ExpectEveryFileCopied(Program(inside, Token::kElevated, exe), kFolder);
   EXPECT_FALSE(fs::exists(inside / L"DATA") || fs::exists(inside / L"FMV"));
-  EXPECT_FALSE(fs::exists(fs::path(system) / L"DATA") || fs::exists(fs::path(system) / L"FMV"));
+  EXPECT_FALSE(fs::exists(system / L"DATA") || fs::exists(system / L"FMV"));
+}
+
+// A uxtheme.dll left beside the exe, which the row has Wine load before its own, as players set
+// for games, is never loaded.
+TEST_F(PlantedDll, IsNotLoaded) {
+  const fs::path exe = ExeInTheFolder();
+  fs::copy_file(Beside(L"planted_uxtheme.dll"), kFolder / L"uxtheme.dll");
+  ExpectEveryFileCopied(Program(kFolder, Token::kElevated, exe), kFolder);
   EXPECT_FALSE(fs::exists(kFolder / L"uxtheme.dll.ran")) << "the planted uxtheme.dll ran";
 }
 
 // An installed copy that differs from the disc's (damaged, or another edition) is replaced, also
 // when it is read-only, as another tool leaves a file copied from the disc. Wine renames over a
-// read-only file, Windows does not: the row runs as Windows answers that.
-// Started without elevation in a folder it can write, the program asks for none; its own
-// elevated start in a drive root installs there as well.
-TEST(InstallFolder, AtADriveRootOverADamagedCopy) {
+// read-only file, Windows does not: the row runs as Windows answers that. Started without
+// elevation in a folder it can write, the program asks for none (the row's relay check).
+TEST_F(DamagedCopy, IsReplacedEvenWhenReadOnly) {
   fs::create_directories(L"G:\\DATA");
   std::ofstream(L"G:\\DATA\\ASSAULT.TR2") << "damaged";
   ASSERT_TRUE(SetFileAttributesW(L"G:\\DATA\\ASSAULT.TR2", FILE_ATTRIBUTE_READONLY));
   ExpectEveryFileCopied(Program(L"G:\\", Token::kLimited), L"G:\\");
+}
+
+// Its own elevated start given a drive root (its backslash doubled before the quote, as the
+// program writes it) installs there.
+TEST_F(DriveRoot, TakesTheElevatedInstancesFiles) {
   fs::remove_all(L"G:\\DATA");
   fs::remove_all(L"G:\\FMV");
-  ExpectEveryFileCopied(Program(L"G:\\", Token::kElevated, Beside(L"Brenmira.exe"),
-                                L"/elevated \"G:\\\\\""),
-                        L"G:\\");
+  ExpectEveryFileCopied(Program(L"G:\\", Token::kElevated, kExe, L"/elevated \"G:\\\\\""), L"G:\\");
 }
 
 // A folder as long as it can be for a plain copy of the longest name to fit the classic limit of
-// 259 characters: no name the program creates there may be longer, which Wine would not refuse.
-// Of the temporary copies left by copies that were killed, those no program has open are removed,
-// under every name a copy takes, the one that another program holds is passed over, and so is a
-// second name of another file (a hard link), whose flags and contents stay as they are.
-TEST(InstallFolder, AtThePathLengthLimit) {
+// 259 characters: no name the program creates there may be longer, which Wine would not refuse,
+// also where the longest name's first temporary name is held by another program.
+TEST_F(LongFolder, GetsNoNameBeyondThePathLimit) {
   std::wstring folder = L"C:\\Játékok";
   while (folder.size() + std::wstring(L"\\DATA\\EMPRTOMB.TR2").size() < 259) {
     folder += L"\\" + std::wstring(std::min<size_t>(56, 240 - folder.size()), L'ő');
   }
-  const fs::path data = fs::path(folder) / L"DATA", videos = fs::path(folder) / L"FMV";
-  fs::create_directories(data);
-  fs::create_directories(videos);
-  for (const fs::path& name : {data / L"ASSAULT.~00", data / L"BOAT.~00", videos / L"CRASH.~00",
-                               videos / L"CRASH.~01"}) {
-    std::ofstream(name) << "left by a copy that was killed";
-  }
-  const fs::path other = L"C:\\Játékok\\other.txt";
-  std::ofstream(other) << "another file";
-  ASSERT_TRUE(CreateHardLinkW((data / L"CUT1.~00").c_str(), other.c_str(), nullptr));
-  ASSERT_TRUE(SetFileAttributesW(other.c_str(), FILE_ATTRIBUTE_READONLY));
-  const HANDLE held = CreateFileW((data / L"BOAT.~00").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
+  const fs::path held_name = fs::path(folder) / L"DATA\\EMPRTOMB.~00";
+  fs::create_directories(held_name.parent_path());
+  std::ofstream(held_name) << "left by a copy that was killed";
+  const HANDLE held = CreateFileW(held_name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
   const HANDLE watched = CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY, 7, nullptr, OPEN_EXISTING,
                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
   alignas(DWORD) static char changes[1 << 16];
@@ -649,9 +706,7 @@ TEST(InstallFolder, AtThePathLengthLimit) {
   // Wine watches a subfolder that was there before only once something has listed it; Windows
   // needs no such help.
   fs::directory_iterator(folder + L"\\DATA");
-  ExpectEveryFileCopied(folder, {{L"DATA\\BOAT.~00", {"left by a copy that was killed"}},
-                                {L"DATA\\CUT1.~00", {"another file", true}}});
-  EXPECT_TRUE(GetFileAttributesW(other.c_str()) & FILE_ATTRIBUTE_READONLY) << "the other name's";
+  ExpectEveryFileCopied(folder, {{L"DATA\\EMPRTOMB.~00", {"left by a copy that was killed"}}});
   CloseHandle(held);
   std::set<std::wstring> created;
   for (DWORD size = 0; WaitForSingleObject(overlapped.hEvent, 1000) == WAIT_OBJECT_0; watch()) {
@@ -666,11 +721,31 @@ TEST(InstallFolder, AtThePathLengthLimit) {
   }
   CloseHandle(watched);
   for (const std::wstring& name : created) {
-    if (name.find(L"\\MS.") != name.npos || name.find(L"\\EMPRTOMB.") != name.npos)
-      std::cout << "created ...\\" << Utf8(name) << "\n";
     EXPECT_LE(folder.size() + 1 + name.size(), 259u) << Utf8(name);
   }
   for (const std::wstring& file : kCatalogue) EXPECT_TRUE(created.count(file)) << Utf8(file);
+}
+
+// The temporary copies left by copies killed with the program are removed, under every name a
+// copy takes, but for one another program holds and a second name of another file (a hard
+// link), whose flags and contents stay as they are.
+TEST_F(Leftovers, AreRemovedUnlessInUseElsewhere) {
+  fs::create_directories(kFolder / L"DATA");
+  fs::create_directories(kFolder / L"FMV");
+  for (const wchar_t* name :
+       {L"DATA\\ASSAULT.~00", L"DATA\\BOAT.~00", L"FMV\\CRASH.~00", L"FMV\\CRASH.~01"}) {
+    std::ofstream(kFolder / name) << "left by a copy that was killed";
+  }
+  const fs::path other = L"C:\\Játékok\\other.txt";
+  std::ofstream(other) << "another file";
+  ASSERT_TRUE(CreateHardLinkW((kFolder / L"DATA\\CUT1.~00").c_str(), other.c_str(), nullptr));
+  ASSERT_TRUE(SetFileAttributesW(other.c_str(), FILE_ATTRIBUTE_READONLY));
+  const HANDLE held = CreateFileW((kFolder / L"DATA\\BOAT.~00").c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ExpectEveryFileCopied(kFolder, {{L"DATA\\BOAT.~00", {"left by a copy that was killed"}},
+                                  {L"DATA\\CUT1.~00", {"another file", true}}});
+  EXPECT_TRUE(GetFileAttributesW(other.c_str()) & FILE_ATTRIBUTE_READONLY) << "the other name's";
+  CloseHandle(held);
 }
 
 // What stands in the way of some files: an ordinary file named DATA where the folder should be,
@@ -678,7 +753,7 @@ TEST(InstallFolder, AtThePathLengthLimit) {
 // open by another program for the whole pass. Those files are listed; no part of one is left,
 // and nothing that was there is harmed. The other videos arrive, also one that a virus scanner
 // holds for a moment just when its copy is ready.
-TEST(InstallFolder, WithFilesInTheWay) {
+TEST_F(InstallFolder, WithFilesInTheWay) {
   fs::create_directories(kFolder / L"FMV");
   std::ofstream(kFolder / L"DATA") << "not a folder";
   const HANDLE scanned = Hold(L"FMV\\ANCIENT.RPL");
@@ -688,7 +763,7 @@ TEST(InstallFolder, WithFilesInTheWay) {
   EXPECT_TRUE(WaitUntil([] { return fs::exists(kFolder / L"FMV\\ANCIENT.~00"); }));
   Sleep(300);
   CloseHandle(scanned);
-  const MainWindow main = AwaitMain(program);
+  const Controls main = AwaitMain(program);
   CloseHandle(held);
   Paths missing = kData;
   missing.push_back(L"FMV\\CRASH.RPL");
@@ -712,7 +787,7 @@ TEST(InstallFolder, WithFilesInTheWay) {
   for (const std::wstring& file : kData) game.push_back(Hold(file.c_str()));
   const DWORD started = GetTickCount();
   const Program again(kFolder);
-  const MainWindow second = AwaitMain(again);
+  const Controls second = AwaitMain(again);
   std::cout << "Every data file held: listed after " << GetTickCount() - started << " ms\n";
   EXPECT_EQ(Text(second.list), Report({L"FMV\\CRASH.RPL"}));  // the old copies stay
   for (const HANDLE file : game) CloseHandle(file);
@@ -725,110 +800,167 @@ TEST(InstallFolder, WithFilesInTheWay) {
   EXPECT_TRUE(WaitUntil([&] { return Read(kFolder / L"DATA\\ASSAULT.TR2") == disc; }));
 }
 
-// A folder that refuses every write, as Program Files refuses a program without elevation.
-// Started elevated, the program lists every file, as ever. Started limited, it has Windows start
-// it again elevated there (the row's relay check sees one such start), and waits for that one,
-// with no window of its own, to end with its exit code. Wine starts that one limited too: it
-// lists every file, and asks no more. Started limited on a drive letter made of the folder with
-// subst, which an elevated program would not have, it asks nothing and lists every file itself.
-// XP knows no elevation: there it asks nothing anywhere, and lists every file itself.
-TEST(InstallFolder, ThatRefusesWrites) {
-  fs::create_directories(kFolder);
-  OnHost(L"chattr +i '../Játékok/Őrült Űrhajó'; : >immutable", L"immutable");
-  ASSERT_FALSE(std::ofstream(kFolder / L"probe"))
-      << "this machine cannot make a folder immutable (chattr +i): nothing was tested here";
-  // Started from the game's disc, as a setup program may start it, it asks all the same; beside a
-  // folder that would redirect its DLLs (Brenmira.exe.local), it asks nothing.
-  const fs::path exe = Beside(L"Brenmira.exe"), on_disc = Disc().drive / L"Brenmira.exe";
-  fs::copy_file(exe, on_disc);
-  const fs::path redirected = L"C:\\Letöltések\\Brenmira.exe";
-  fs::create_directories(redirected.wstring() + L".local");
-  fs::copy_file(exe, redirected);
-  // Through a link of the player's own above the folder, the folder handed over is the one it
-  // leads to: the elevated instance follows none.
-  OnHost(L"ln -s Játékok ../Át && : >above", L"above");
-  const fs::path through_link = L"C:\\Át\\Őrült Űrhajó";
-  // XP has no elevation to ask for.
-  const auto expect_start = [&](const fs::path& folder, Token token, const fs::path& started,
-                                bool elevation) {
-    const bool elevates = elevation && Generation() != L"xp";
-    const Program program(folder, token, started);
-    const MainWindow main = AwaitMain(program);
-    EXPECT_EQ(Text(main.list), Report(kCatalogue));
-    DWORD shown_by = 0;
-    GetWindowThreadProcessId(main.window, &shown_by);
-    if (!elevates) {
-      EXPECT_EQ(shown_by, program.Id()) << Utf8(folder);
-      Close(main.window);
-      Close(FindWindowW(nullptr, kProgressTitle));
-      program.ExpectEndedWell();
-      return;
-    }
-    EXPECT_NE(shown_by, program.Id()) << "no other instance";
-    // The prompt starts a copy of the exe in a folder of the player's own, which is gone once
-    // the elevated instance has ended.
-    const auto [elevated_exe, line] = Started(shown_by);
-    wchar_t temporary[MAX_PATH];
-    GetTempPathW(MAX_PATH, temporary);
-    EXPECT_EQ(elevated_exe.parent_path().parent_path(), fs::path(temporary).parent_path());
-    EXPECT_EQ(elevated_exe.parent_path().filename().wstring().substr(0, 9), L"Kestovar.");
-    EXPECT_EQ(Read(elevated_exe), Read(started)) << "not a copy of the exe started";
-    EXPECT_NE(line.find(L"/elevated \"" + kFolder.wstring() + L"\""), line.npos) << Utf8(line);
-    for (HWND window = GetTopWindow(nullptr); window; window = GetWindow(window, GW_HWNDNEXT)) {
-      DWORD process = 0;
-      GetWindowThreadProcessId(window, &process);
-      EXPECT_FALSE(process == program.Id() && IsWindowVisible(window)) << "the first has a window";
-    }
-    const HANDLE elevated = OpenProcess(PROCESS_TERMINATE, FALSE, shown_by);
-    TerminateProcess(elevated, 7);
-    CloseHandle(elevated);
-    program.ExpectEndedWell(7);
-    EXPECT_FALSE(fs::exists(elevated_exe.parent_path())) << "left: " << Utf8(elevated_exe);
-  };
-  expect_start(kFolder, Token::kElevated, exe, false);
-  expect_start(kFolder, Token::kLimited, exe, true);
-  expect_start(kFolder, Token::kLimited, on_disc, true);
-  expect_start(through_link, Token::kLimited, exe, true);
-  // An administrator's pass beside that folder (XP's player is one) ends at once, with no window.
-  if (Generation() == L"xp") {
-    Program(kFolder, Token::kLimited, redirected).ExpectEndedWell(1);
-  } else {
-    expect_start(kFolder, Token::kLimited, redirected, false);
+// A folder that refuses every write, as Program Files refuses a program without elevation (chattr
+// +i refuses even root, whom Wine's programs run as).
+class Elevation : public Fresh {
+ protected:
+  void SetUp() override {
+    Fresh::SetUp();
+    fs::create_directories(kFolder);
+    OnHost(L"chattr +i '../Játékok/Őrült Űrhajó'; : >immutable", L"immutable");
+    ASSERT_FALSE(std::ofstream(kFolder / L"probe"))
+        << "this machine cannot make a folder immutable (chattr +i): nothing was tested here";
   }
-  // Wine's drive S: leads to the folder; the subst of it, to Windows, only once so defined. (Made
-  // last: from then on, Wine names the folder by that letter.)
+};
+
+// Started there, the program lists every file: itself, or, where it asks for elevation, an
+// instance that Windows starts elevated (the row's relay check counts such starts), while the
+// first waits with no window of its own to end with that one's exit code. That instance is a
+// copy of the exe in a folder of the player's own, given the folder to install in, and the copy
+// is gone once it has ended. (Wine starts it limited too: it lists every file, and asks no more.)
+void ExpectStart(const fs::path& folder, Token token, const fs::path& exe, bool elevation) {
+  const Program program(folder, token, exe);
+  const Controls main = AwaitMain(program);
+  EXPECT_EQ(Text(main.list), Report(kCatalogue));
+  DWORD shown_by = 0;
+  GetWindowThreadProcessId(main.window, &shown_by);
+  if (!elevation) {
+    EXPECT_EQ(shown_by, program.Id()) << "another instance shows the list: elevation was asked";
+    Close(main.window);
+    Close(FindWindowW(nullptr, kProgressTitle));
+    program.ExpectEndedWell();
+    return;
+  }
+  ASSERT_NE(shown_by, program.Id()) << "no other instance";
+  const auto [elevated_exe, line] = Started(shown_by);
+  wchar_t temporary[MAX_PATH];
+  GetTempPathW(MAX_PATH, temporary);
+  EXPECT_EQ(elevated_exe.parent_path().parent_path(), fs::path(temporary).parent_path());
+  EXPECT_EQ(Read(elevated_exe), Read(exe)) << "not a copy of the exe started";
+  EXPECT_NE(line.find(ElevatedIn(kFolder)), line.npos) << Utf8(line);
+  for (HWND window = GetTopWindow(nullptr); window; window = GetWindow(window, GW_HWNDNEXT)) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    EXPECT_FALSE(process == program.Id() && IsWindowVisible(window)) << "the first has a window";
+  }
+  const HANDLE elevated = OpenProcess(PROCESS_TERMINATE, FALSE, shown_by);
+  TerminateProcess(elevated, 7);
+  CloseHandle(elevated);
+  program.ExpectEndedWell(7);
+  EXPECT_FALSE(fs::exists(elevated_exe.parent_path())) << "left: " << Utf8(elevated_exe);
+}
+// Brenmira.exe beside a folder that would redirect its DLLs (Brenmira.exe.local).
+fs::path ExeBesideALocalFolder() {
+  const fs::path exe = L"C:\\Letöltések\\Brenmira.exe";
+  fs::create_directories(exe.wstring() + L".local");
+  fs::copy_file(kExe, exe);
+  return exe;
+}
+
+// Brenmira.exe on the game's disc, as a setup program may start it from there.
+fs::path ExeOnTheDisc() {
+  const fs::path exe = Disc().drive / L"Brenmira.exe";
+  fs::copy_file(kExe, exe);
+  return exe;
+}
+
+// The installation folder reached through a link of the player's own above it.
+fs::path ThroughThePlayersLink() {
+  OnHost(L"ln -s Játékok ../Át && : >above", L"above");
+  return L"C:\\Át\\Őrült Űrhajó";
+}
+
+constexpr char kNoElevationOnXp[] = "XP knows no elevation: see Elevation.IsNeverAskedOnXp";
+
+TEST_F(Elevation, IsNotAskedByAnElevatedStart) {
+  ExpectStart(kFolder, Token::kElevated, kExe, false);
+}
+
+TEST_F(Elevation, StartsAPrivateCopyOfTheExeAndRemovesIt) {
+  if (OnXp()) GTEST_SKIP() << kNoElevationOnXp;
+  ExpectStart(kFolder, Token::kLimited, kExe, true);
+}
+
+TEST_F(Elevation, IsAskedAlsoWhenStartedFromTheDisc) {
+  if (OnXp()) GTEST_SKIP() << kNoElevationOnXp;
+  ExpectStart(kFolder, Token::kLimited, ExeOnTheDisc(), true);
+}
+
+// The folder handed over is the one the player's link leads to: the elevated instance follows
+// no link.
+TEST_F(Elevation, HandsOverTheFolderThePlayersLinkLeadsTo) {
+  if (OnXp()) GTEST_SKIP() << kNoElevationOnXp;
+  ExpectStart(ThroughThePlayersLink(), Token::kLimited, kExe, true);
+}
+
+// XP knows no elevation: there the player's start asks nothing anywhere, and lists every file.
+TEST_F(Elevation, IsNeverAskedOnXp) {
+  if (!OnXp()) GTEST_SKIP() << "a row as XP runs this";
+  ExpectStart(kFolder, Token::kLimited, kExe, false);
+  ExpectStart(kFolder, Token::kLimited, ExeOnTheDisc(), false);
+  ExpectStart(ThroughThePlayersLink(), Token::kLimited, kExe, false);
+}
+
+// Beside a Brenmira.exe.local folder, whose DLLs an elevated instance would take, it asks nothing.
+TEST_F(Elevation, IsNotAskedBesideALocalFolder) {
+  if (OnXp()) GTEST_SKIP() << kNoElevationOnXp;
+  ExpectStart(kFolder, Token::kLimited, ExeBesideALocalFolder(), false);
+}
+
+// Nor on a drive letter made of the folder with subst, which an elevated program would not have.
+// Wine's S: leads to the folder, the subst to Windows once defined; both undone, or Wine would
+// name the folder by that letter.
+TEST_F(Elevation, IsNotAskedOnASubstDriveLetter) {
   OnHost(L"ln -s '../drive_c/Játékok/Őrült Űrhajó' ../../dosdevices/s: && : >subst", L"subst");
   ASSERT_TRUE(DefineDosDeviceW(0, L"S:", kFolder.c_str()));
-  expect_start(L"S:\\", Token::kLimited, exe, false);
-  OnHost(L"chattr -i '../Játékok/Őrült Űrhajó'; : >mutable", L"mutable");
+  ExpectStart(L"S:\\", Token::kLimited, kExe, false);
+  EXPECT_TRUE(DefineDosDeviceW(DDD_REMOVE_DEFINITION, L"S:", nullptr));
+  OnHost(L"rm ../../dosdevices/s: && : >unsubst", L"unsubst");
+}
 
-  // The folder an elevated start is given is where it installs, wherever it is started; beside a
-  // Brenmira.exe.local folder, it ends at once, with no window.
-  wchar_t system[MAX_PATH];
-  ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
-  const std::wstring elevated_in_folder = L"/elevated \"" + kFolder.wstring() + L"\"";
-  Program(system, Token::kElevated, redirected, elevated_in_folder).ExpectEndedWell(1);
-  const fs::path manifested = L"C:\\Asztal\\Brenmira.exe";  // XP reads a manifest beside it
+// An administrator's pass beside what would redirect its DLLs ends at once, with no window: a
+// Brenmira.exe.local folder, or a Brenmira.exe.manifest, which XP reads before the one built in.
+// On XP every start of the player's is an administrator's.
+TEST_F(AdministratorsPass, EndsBesideADllRedirection) {
+  fs::create_directories(kFolder);
+  const fs::path manifested = L"C:\\Asztal\\Brenmira.exe";
   fs::create_directories(manifested.parent_path());
-  fs::copy_file(exe, manifested);
+  fs::copy_file(kExe, manifested);
   std::ofstream(fs::path(manifested.wstring() + L".manifest")) << "<assembly/>";
-  Program(system, Token::kElevated, manifested, elevated_in_folder).ExpectEndedWell(1);
+  for (const fs::path& exe : {ExeBesideALocalFolder(), manifested}) {
+    Program(SystemFolder(), Token::kElevated, exe, ElevatedIn(kFolder)).ExpectEndedWell(1);
+    if (OnXp()) Program(kFolder, Token::kLimited, exe).ExpectEndedWell(1);
+  }
   EXPECT_FALSE(fs::exists(kFolder / L"DATA"));
-  ExpectEveryFileCopied(
-      Program(system, Token::kElevated, exe, L"/elevated \"" + kFolder.wstring() + L"\""), kFolder);
+}
 
-  // Started by its own elevation, it goes through no link that another user may have made below
-  // its folder: with DATA led elsewhere, the data files are listed, nothing is written where the
-  // link leads, and the videos are installed. (Wine shows a link to a file as a plain file: those
-  // to an installed or a temporary name cannot be made here.) Started by the player, it follows
-  // the player's own link, as ever.
-  fs::remove_all(kFolder / L"DATA");
+// The folder an elevated start is given is where it installs, wherever it is started.
+TEST_F(ElevatedInstance, InstallsInTheFolderItIsGiven) {
+  fs::create_directories(kFolder);
+  ExpectEveryFileCopied(Program(SystemFolder(), Token::kElevated, kExe, ElevatedIn(kFolder)),
+                        kFolder);
+}
+
+// DATA of the installation folder made a link to another folder, as another user may leave it:
+// there a file that is not the game's, and one of the name of a file the program keeps.
+void LinkDataElsewhere() {
+  fs::create_directories(kFolder);
   fs::create_directories(L"C:\\Máshol");
   std::ofstream(L"C:\\Máshol\\ASSAULT.TR2") << "not the game's";
-  std::ofstream(L"C:\\Máshol\\Brenmira.~ln") << "theirs";  // the name of a file the program keeps
+  std::ofstream(L"C:\\Máshol\\Brenmira.~ln") << "theirs";
   OnHost(L"ln -s ../../Máshol '../Játékok/Őrült Űrhajó/DATA' && : >linked", L"linked");
+}
+
+// A pass with an administrator's rights goes through no link that another user may have made
+// below its folder: the data files are listed, nothing is written where the link leads, and the
+// videos are installed. Such a pass is the elevated instance's, "Run as administrator" (an
+// elevated token, where the program takes itself for being on Windows), and on XP every start
+// of an administrator's. (Wine shows a link to a file as a plain file: those to an installed or
+// a temporary name cannot be made here.)
+TEST_F(AdministratorsPass, RefusesAnotherUsersLink) {
+  LinkDataElsewhere();
   const auto expect_link_refused = [&](const Program& program) {
-    const MainWindow main = AwaitMain(program);
+    const Controls main = AwaitMain(program);
     EXPECT_EQ(Text(main.list), Report(kData));
     Files expected = Disc().Copies(kVideos);
     expected[L"DATA\\ASSAULT.TR2"] = {"not the game's"};
@@ -838,47 +970,46 @@ TEST(InstallFolder, ThatRefusesWrites) {
     Close(FindWindowW(nullptr, kProgressTitle));
     program.ExpectEndedWell();
   };
-  expect_link_refused(Program(system, Token::kElevated, exe, elevated_in_folder));
-  // So does every pass with an administrator's rights: "Run as administrator" (an elevated token,
-  // where the program takes itself for being on Windows), and on XP every start of an
-  // administrator's. Under Wine, whose every program has an elevated token, a plain start is the
-  // player's, and so is a start with a limited token.
-  const bool as_windows = !Generation().empty(), on_xp = Generation() == L"xp";
-  const Files link_kept = {{L"DATA\\Brenmira.~ln", {"theirs"}}};
-  if (as_windows) {
-    expect_link_refused(Program(kFolder, Token::kElevated));
-  } else {
-    ExpectEveryFileCopied(kFolder, link_kept);
-  }
-  if (on_xp) {
-    expect_link_refused(Program(kFolder, Token::kLimited));
-  } else if (as_windows) {
-    ExpectEveryFileCopied(Program(kFolder, Token::kLimited), kFolder, link_kept);
-  }
-  if (!on_xp) {
-    EXPECT_EQ(Read(L"C:\\Máshol\\ASSAULT.TR2"), Read(Disc().drive / L"DATA\\ASSAULT.TR2"));
-  }
-  // Nor through a link above its folder: given the folder by a path through one, it takes no file
-  // there for installed, and lists them all.
-  const Program above(system, Token::kElevated, exe, L"/elevated \"C:\\Át\\Őrült Űrhajó\"");
-  const MainWindow through = AwaitMain(above);
+  expect_link_refused(Program(SystemFolder(), Token::kElevated, kExe, ElevatedIn(kFolder)));
+  if (!Generation().empty()) expect_link_refused(Program(kFolder, Token::kElevated));
+  if (OnXp()) expect_link_refused(Program(kFolder, Token::kLimited));
+}
+
+// The player's own pass follows the link, as ever. Under Wine, whose every program has an
+// elevated token, a plain start is the player's; as Windows, a start with a limited token.
+TEST_F(PlayersPass, FollowsALinkBelowItsFolder) {
+  if (OnXp()) GTEST_SKIP() << "on XP every start of the player's is an administrator's";
+  LinkDataElsewhere();
+  const Token players = Generation().empty() ? Token::kElevated : Token::kLimited;
+  ExpectEveryFileCopied(Program(kFolder, players), kFolder, {{L"DATA\\Brenmira.~ln", {"theirs"}}});
+  EXPECT_EQ(Read(L"C:\\Máshol\\ASSAULT.TR2"), Read(Disc().drive / L"DATA\\ASSAULT.TR2"));
+}
+
+// Nor through a link above its folder: given the folder by a path through one, it takes none of
+// the files installed there for installed, and lists them all.
+TEST_F(ElevatedInstance, TakesNoFileThroughALinkAbove) {
+  ExpectEveryFileCopied(kFolder);
+  const Program above(SystemFolder(), Token::kElevated, kExe, ElevatedIn(ThroughThePlayersLink()));
+  const Controls through = AwaitMain(above);
   EXPECT_EQ(Text(through.list), Report(kCatalogue));
   Close(through.window);
   Close(FindWindowW(nullptr, kProgressTitle));
   above.ExpectEndedWell();
+}
 
-  // Given a folder that is not there, it lists every file, and makes nothing anywhere.
-  const Program nowhere(system, Token::kElevated, exe, L"/elevated \"C:\\Nincs ilyen\"");
+// Given a folder that is not there, it lists every file, and makes nothing anywhere.
+TEST_F(ElevatedInstance, MakesNothingForAFolderThatIsNotThere) {
+  const Program nowhere(SystemFolder(), Token::kElevated, kExe, ElevatedIn(L"C:\\Nincs ilyen"));
   EXPECT_EQ(Text(AwaitMain(nowhere).list), Report(kCatalogue));
   EXPECT_FALSE(fs::exists(L"C:\\Nincs ilyen") || fs::exists(Beside(L"DATA")));
 }
 
 // The main window as designed at 96 DPI, and its keyboard: the list has the focus, Escape and
 // Enter press nothing, Tab goes round the list and the buttons, Space presses one.
-TEST(MainWindow, LaidOutAsDesignedAndWorkedByKeyboard) {
+TEST_F(MainWindow, LaidOutAsDesignedAndWorkedByKeyboard) {
   Disc().Remove(kVideos);
   const Program program(kFolder);
-  const MainWindow main = AwaitMain(program);
+  const Controls main = AwaitMain(program);
   const HWND progress = FindWindowW(nullptr, kProgressTitle);
   ASSERT_TRUE(Program::Shown(progress)) << "the progress window should stay beside the list";
   Shot("videos-missing");
@@ -952,14 +1083,14 @@ TEST(MainWindow, LaidOutAsDesignedAndWorkedByKeyboard) {
 // Each retry lists only what is still missing, with the percentage in the user's own format.
 // The progress window, closed by the user, comes back as new: "0%" and a 1-pixel bar. While a
 // success message is up, neither window takes input, so no second pass can start.
-TEST(Retry, EachPassListsWhatIsStillMissingUntilTheLastOneEnds) {
+TEST_F(Retry, EachPassListsWhatIsStillMissingUntilTheLastOneEnds) {
   wchar_t separator[8];
   GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8);
   ASSERT_TRUE(SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, L","));
   const Disc disc;
   disc.Remove(Slice(17, 32));
   const Program program(kFolder);
-  const MainWindow main = AwaitMain(program);
+  const Controls main = AwaitMain(program);
   SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator);
   EXPECT_EQ(Text(main.list), Report(Slice(17, 32)));
   EXPECT_EQ(Percent(), L"53,125%");
@@ -997,9 +1128,9 @@ TEST(Retry, EachPassListsWhatIsStillMissingUntilTheLastOneEnds) {
 // so does not keep later starts away. Where its exit warning cannot be shown, the exit button
 // closes both windows all the same. A progress window that could not be made never counts as
 // open: with the list shown, the program lives on.
-TEST(Closing, TheProgramEndsWhenItsLastWindowCloses) {
+TEST_F(Closing, TheProgramEndsWhenItsLastWindowCloses) {
   Disc().Remove(kVideos);
-  const fs::path exe = Beside(L"Brenmira.exe");
+  const fs::path exe = kExe;
   Program(kFolder, Token::kElevated, exe, L"", "RefuseWindows").ExpectEndedWell(1);
   const Program unwarned(kFolder, Token::kElevated, exe, L"", "RefuseBoxes");
   Click(AwaitMain(unwarned).exit);
@@ -1016,7 +1147,7 @@ TEST(Closing, TheProgramEndsWhenItsLastWindowCloses) {
   for (const auto& order : orders) {
     SCOPED_TRACE(order.name);
     const Program program(kFolder.wstring() + std::to_wstring(&order - orders));
-    const MainWindow main = AwaitMain(program);
+    const Controls main = AwaitMain(program);
     const HWND progress = FindWindowW(nullptr, kProgressTitle);
     Close(order.progress_first ? progress : main.window);
     Shot(order.name);

@@ -9,6 +9,7 @@ namespace {
 
 // Whether the DLL search can be kept to the system folder alone (LOAD_LIBRARY_SEARCH_SYSTEM32):
 // Windows 8 on, and Vista and 7 with the update KB2533623 that brought SetDefaultDllDirectories.
+// (Looked up in kernel32 as loaded, which LoadSystemDll hands out before it asks this.)
 bool SearchesSystemFolderAlone() {
   return LookUp<FARPROC>(L"kernel32.dll", "SetDefaultDllDirectories") != nullptr;
 }

@@ -8,7 +8,6 @@
 #include "platform/win32/errors.h"
 #include "platform/win32/message_pump.h"
 #include "platform/win32/nt_files.h"
-#include "platform/win32/paths.h"
 #include "platform/win32/sharing.h"
 #include "platform/win32/system_dlls.h"
 #include "platform/win32/text.h"

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "platform/win32/nt_files.h"
-#include "platform/win32/paths.h"
 #include "platform/win32/text.h"
 
 namespace kestovar {

@@ -48,9 +48,4 @@ std::wstring FinalPath(const std::wstring& folder, DWORD form) {
       [&](wchar_t* buffer, DWORD size) { return final_path(opened.get(), buffer, size, form); });
 }
 
-bool SameName(const std::wstring& one, const std::wstring& other) {
-  return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, one.c_str(), -1, other.c_str(), -1) ==
-         CSTR_EQUAL;
-}
-
 }  // namespace kestovar

@@ -1,5 +1,4 @@
-// Paths as Windows gives them: the program's own, the current folder, a folder's final path, and
-// names compared as the file system compares them.
+// Paths as Windows gives them: the program's own, the current folder, a folder's final path.
 #pragma once
 
 #include <windows.h>
@@ -24,8 +23,5 @@ std::wstring CurrentFolder();
 // (GetFinalPathNameByHandleW, Vista on), in the form asked for; empty where Windows cannot tell
 // (before Vista) or the folder cannot be opened.
 std::wstring FinalPath(const std::wstring& folder, DWORD form);
-
-// Whether the two names are the same, as Windows compares names (case-insensitively).
-bool SameName(const std::wstring& one, const std::wstring& other);
 
 }  // namespace kestovar

@@ -20,7 +20,7 @@ HMODULE LoadSystemDll(const wchar_t* dll) {
   // ntdll and kernel32 are in every process from its start: taken as they are, never loaded by a
   // name that a manifest beside the exe could redirect (XP takes such a manifest).
   for (const wchar_t* always : {L"ntdll.dll", L"kernel32.dll"}) {
-    if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, dll, -1, always, -1) == CSTR_EQUAL) {
+    if (SameName(dll, always)) {
       return GetModuleHandleW(always);
     }
   }

@@ -14,6 +14,12 @@ inline const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const
 inline const wchar_t* Wide(const Text& text) { return Wide(text.c_str()); }
 inline Text FromWide(const wchar_t* text) { return Text(reinterpret_cast<const char16_t*>(text)); }
 
+// Whether the two names are the same, as Windows compares names (case-insensitively).
+inline bool SameName(const std::wstring& one, const std::wstring& other) {
+  return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, one.c_str(), -1, other.c_str(), -1) ==
+         CSTR_EQUAL;
+}
+
 // The string a call gives that is asked its size first (query(nullptr, 0), with the closing NUL)
 // and then filled (query(buffer, size), which answers the length without the NUL, or a larger size
 // where the string has grown in between, when it is asked again, a few times at most). Empty where
